@@ -1,0 +1,3 @@
+#include "analysis/frame_tracker.h"
+
+void FrameTracker::countRegions(const AnalysisSettings& settings) { (void)settings; }  // TODO(regions)

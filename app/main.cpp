@@ -1,0 +1,3 @@
+#include "app/globals.h"
+
+int main(int, char**) { return runApplication(); }

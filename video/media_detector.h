@@ -1,0 +1,89 @@
+#pragma once
+// The media-detector layer: a small object over FFmpeg that opens a video file,
+// lists and types its streams, reports frame rate, length and frame size, and
+// grabs the frame at a stream time as a bottom-up BGR bitmap. Every operation
+// returns a 32-bit result code (result_codes.h): 0 for success, negative for
+// failure. No FFmpeg type is visible outside video/.
+
+#include <cstdint>
+#include <memory>
+
+#include "video/result_codes.h"
+
+// A 16-byte type identifier, compared byte for byte.
+struct MediaGuid {
+  uint8_t bytes[16];
+};
+bool operator==(const MediaGuid& a, const MediaGuid& b);
+inline bool operator!=(const MediaGuid& a, const MediaGuid& b) { return !(a == b); }
+
+extern const MediaGuid MEDIATYPE_Video;   // major type of a video stream
+extern const MediaGuid MEDIATYPE_Audio;   // major type of an audio stream
+extern const MediaGuid MEDIATYPE_Other;   // any other stream
+extern const MediaGuid FORMAT_VideoInfo;  // format block is a VideoInfoHeader
+extern const MediaGuid FORMAT_None;       // no format block
+
+#pragma pack(push, 1)
+// The 40-byte header in front of a grabbed frame.
+struct BitmapInfoHeader {
+  uint32_t biSize;
+  int32_t biWidth;
+  int32_t biHeight;  // positive: bottom-up rows
+  uint16_t biPlanes;
+  uint16_t biBitCount;
+  uint32_t biCompression;
+  uint32_t biSizeImage;
+  int32_t biXPelsPerMeter;
+  int32_t biYPelsPerMeter;
+  uint32_t biClrUsed;
+  uint32_t biClrImportant;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapInfoHeader) == 40, "bitmap header is 40 bytes");
+
+struct VideoInfoHeader {
+  int32_t rcSource[4];
+  int32_t rcTarget[4];
+  uint32_t dwBitRate;
+  uint32_t dwBitErrorRate;
+  int64_t AvgTimePerFrame;  // 100 ns units
+  BitmapInfoHeader bmiHeader;
+};
+
+// Something the media type keeps a reference on; released by its owner.
+class MediaUnknown {
+ public:
+  virtual ~MediaUnknown() = default;
+  virtual void Release() = 0;
+};
+
+// A stream's media type. The format block is allocated by the detector and
+// released with mediaFree; pUnk, when set, with its Release.
+struct MediaType {
+  MediaGuid majortype{};
+  MediaGuid formattype{};
+  uint32_t cbFormat = 0;
+  uint8_t* pbFormat = nullptr;
+  MediaUnknown* pUnk = nullptr;
+};
+void mediaFree(void* block);
+
+class MediaDetector {
+ public:
+  virtual ~MediaDetector() = default;
+  // Opens a file by name (UTF-8, relative to the working folder or absolute).
+  virtual int32_t putFilename(const char* fileName) = 0;
+  virtual int32_t getOutputStreams(int32_t* count) = 0;
+  virtual int32_t putCurrentStream(int32_t index) = 0;
+  virtual int32_t getStreamType(MediaGuid* type) = 0;
+  virtual int32_t getFrameRate(double* framesPerSecond) = 0;
+  virtual int32_t getStreamLength(double* seconds) = 0;
+  virtual int32_t getStreamMediaType(MediaType* type) = 0;
+  // With buffer null: writes the byte size of one frame (header included) to
+  // *size. Otherwise fills buffer with the frame at streamTime, width x height.
+  virtual int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer,
+                                int32_t width, int32_t height) = 0;
+};
+
+// Creates a detector backed by FFmpeg.
+int32_t createMediaDetector(std::unique_ptr<MediaDetector>* out);
