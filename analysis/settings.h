@@ -21,4 +21,8 @@ struct AnalysisSettings {
   double boundaryR = 36;             // half-width of the arms, pixels
   double pixelCountThreshold = 1000; // fewer active pixels than this (or equal): no decision
   double ratioThreshold = 60;        // percent a region must exceed to hold the animal
+  // Not a desktop control: the headless scorer's "--animal dark". Each gray
+  // level of the frame and of the background is taken as 255 - level before
+  // background removal, so a dark animal on a light maze counts as bright.
+  bool invertLevels = false;
 };

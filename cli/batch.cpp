@@ -1,0 +1,193 @@
+#include "cli/batch.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+#include "cli/plot.h"
+#include "cli/progress.h"
+#include "cli/report.h"
+#include "cli/safe_file.h"
+#include "cli/trace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int workerCount(const Options& options) {
+  int jobs = options.jobs;
+  if (jobs <= 0) jobs = static_cast<int>(std::thread::hardware_concurrency());
+  if (jobs <= 0) jobs = 1;
+  const size_t videos = options.videos.size();
+  return static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), videos > 0 ? videos : 1));
+}
+
+// Makes the folder when it is missing. False, with *error set, when it
+// cannot be made or is not a folder.
+bool ensureFolder(const std::string& folder, std::string* error) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder)) {
+    *error = "cannot make the folder " + folder + (ec ? ": " + ec.message() : std::string());
+    return false;
+  }
+  return true;
+}
+
+// Where the summary rows go as the videos finish: in the order of the
+// videos, each row as soon as every earlier one is out.
+class RowSink {
+ public:
+  RowSink(std::FILE* stream, SafeFile* file, size_t videos)
+      : stream_(stream), file_(file), ready_(videos) {}
+
+  void header() { emit(csvHeaderLine()); }
+
+  void add(size_t index, std::string row) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ready_[index] = std::move(row);
+    while (next_ < ready_.size() && ready_[next_]) {
+      emit(*ready_[next_]);
+      ready_[next_].reset();
+      ++next_;
+    }
+  }
+
+ private:
+  void emit(const std::string& text) {
+    if (file_ != nullptr) {
+      file_->write(text);
+      file_->flush();
+    } else if (stream_ != nullptr) {
+      std::fputs(text.c_str(), stream_);
+      std::fflush(stream_);
+    }
+  }
+
+  std::FILE* stream_;
+  SafeFile* file_;
+  std::mutex mutex_;
+  std::vector<std::optional<std::string>> ready_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+std::vector<VideoOutputs> planOutputs(const Options& options) {
+  std::vector<VideoOutputs> outputs(options.videos.size());
+  std::set<std::string> used;
+  for (size_t i = 0; i < options.videos.size(); ++i) {
+    std::string stem = fs::path(options.videos[i]).stem().string();
+    if (stem.empty() || stem == "." || stem == "..") stem = "video";
+    std::string name = stem;
+    for (int n = 2; used.count(name) != 0; ++n) name = stem + "-" + std::to_string(n);
+    used.insert(name);
+    if (!options.traceDir.empty()) outputs[i].trace = (fs::path(options.traceDir) / (name + ".csv")).string();
+    if (!options.plotDir.empty()) outputs[i].plot = (fs::path(options.plotDir) / (name + ".png")).string();
+  }
+  return outputs;
+}
+
+int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
+  // Check every output before scoring anything.
+  std::string problem;
+  if (!options.traceDir.empty() && !ensureFolder(options.traceDir, &problem)) {
+    std::fprintf(err, "verdaxel-score: %s\n", problem.c_str());
+    return kExitUsage;
+  }
+  if (!options.plotDir.empty() && !ensureFolder(options.plotDir, &problem)) {
+    std::fprintf(err, "verdaxel-score: %s\n", problem.c_str());
+    return kExitUsage;
+  }
+  const std::vector<VideoOutputs> outputs = planOutputs(options);
+  std::vector<std::string> outputPaths;
+  const bool csvToFile = !options.csvPath.empty() && options.csvPath != "-";
+  if (csvToFile) outputPaths.push_back(options.csvPath);
+  for (const VideoOutputs& o : outputs) {
+    if (!o.trace.empty()) outputPaths.push_back(o.trace);
+    if (!o.plot.empty()) outputPaths.push_back(o.plot);
+  }
+  for (const std::string& path : outputPaths) {
+    if (sameFileAsAny(path, options.videos)) {
+      std::fprintf(err, "verdaxel-score: refusing to write %s: it is one of the input videos\n",
+                   path.c_str());
+      return kExitUsage;
+    }
+  }
+
+  SafeFile csvFile;
+  if (csvToFile && !csvFile.open(options.csvPath)) {
+    std::fprintf(err, "verdaxel-score: %s\n", csvFile.error().c_str());
+    return kExitUsage;
+  }
+  const bool csvToStdout = options.csvPath == "-";
+  RowSink rows(csvToStdout ? out : nullptr, csvToFile ? &csvFile : nullptr, options.videos.size());
+  if ((csvToFile || csvToStdout) && options.csvHeader) rows.header();
+
+  ScoreOptions scoring = options.scoring;
+  scoring.keepSteps = !options.traceDir.empty() || !options.plotDir.empty();
+  scoring.keepFrame = !options.plotDir.empty();
+
+  const int workers = workerCount(options);
+  ProgressDisplay progress(err, !options.quiet && isatty(fileno(err)) != 0, workers);
+  std::vector<VideoResult> results(options.videos.size());
+  std::atomic<size_t> nextVideo{0};
+  std::atomic<bool> outputFailed{false};
+  auto message = [&](const std::string& text) { progress.print("verdaxel-score: " + text); };
+
+  auto work = [&](int slot) {
+    for (size_t i = nextVideo++; i < options.videos.size(); i = nextVideo++) {
+      const std::string& path = options.videos[i];
+      progress.begin(slot, path);
+      VideoResult result = scoreVideo(path, scoring, [&](double recordTime, double runLength) {
+        progress.update(slot, recordTime, runLength);
+      });
+      progress.end(slot);
+      if (!result.ok()) message(path + ": " + result.error);
+      if (result.ok() && result.unreadSteps > 0) {
+        message(path + ": " + std::to_string(result.unreadSteps) +
+                " steps could not be read and were not scored");
+      }
+      std::string error;
+      if (result.ok() && !outputs[i].trace.empty() && !writeTrace(outputs[i].trace, result, &error)) {
+        message(error);
+        outputFailed = true;
+      }
+      if (result.ok() && !outputs[i].plot.empty() &&
+          !writePlot(outputs[i].plot, result, scoring, &error)) {
+        message(error);
+        outputFailed = true;
+      }
+      // The per-step data and the frame are not needed any more.
+      std::vector<StepRecord>().swap(result.steps);
+      std::vector<uint8_t>().swap(result.frame);
+      rows.add(i, csvSummaryLine(result));
+      results[i] = std::move(result);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int slot = 1; slot < workers; ++slot) threads.emplace_back(work, slot);
+  work(0);
+  for (std::thread& t : threads) t.join();
+  progress.close();
+
+  if (csvToFile && !csvFile.commit()) {
+    std::fprintf(err, "verdaxel-score: %s\n", csvFile.error().c_str());
+    outputFailed = true;
+  }
+  if (options.json) {
+    std::fputs(jsonSummary(results, scoring).c_str(), out);
+  } else if (options.csvPath.empty()) {
+    std::fputs(summaryTable(results).c_str(), out);
+  }
+  std::fflush(out);
+
+  bool allScored = true;
+  for (const VideoResult& r : results) allScored = allScored && r.ok();
+  return allScored && !outputFailed ? kExitScored : kExitSomeFailed;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The picture of a scored video: the background (or first) frame with the
+// five regions outlined, an occupancy heat map and the track of the animal
+// over it, and bars of the time spent in each region.
+#include <string>
+
+#include "cli/score_video.h"
+
+// Writes the picture of result (scored with keepSteps and keepFrame) as a
+// PNG file at path, through a temporary file. False with *error set on
+// failure.
+bool writePlot(const std::string& path, const VideoResult& result, const ScoreOptions& options,
+               std::string* error);

@@ -1,0 +1,71 @@
+#pragma once
+// Scoring one video without a window: open it as the desktop program's Open
+// File does, optionally save a background, move to the start position and run
+// the recording run the Record button would run, with no events in between.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/recording_run.h"
+#include "analysis/settings.h"
+
+// The desktop program's playback step: each recording step moves 0.1 s on.
+constexpr double kPlaybackStep = 0.1;
+
+struct ScoreOptions {
+  // Boundary, thresholds, "Remove Background" and "Exclude Box" as the
+  // desktop program's controls would hold them.
+  AnalysisSettings settings;
+  // The exclude box ("X0", "Y0", "W", "H").
+  ExcludeBox excludeBox;
+  // Stream time whose frame is saved as background before the run; none:
+  // the background stays all zero, as right after opening a file.
+  std::optional<double> backgroundAt;
+  // Position when the run starts (Record pressed there), seconds.
+  double start = 0;
+  // Keep a StepRecord per recording step (for traces and plots). Adds a
+  // pass over the active mask per step for the centroid.
+  bool keepSteps = false;
+  // Keep a copy of the background frame, or the first frame without one
+  // (for plots).
+  bool keepFrame = false;
+};
+
+// What the tracker held after one recording step.
+struct StepRecord {
+  double position = 0;       // stream time of the step's frame, seconds
+  bool analysed = false;     // the frame was read and analysed
+  int region = 0;            // current region after the step
+  bool entered = false;      // the step's analysis raised an entry
+  double ratio[5] = {};      // percent of active pixels per region, by region index
+  int32_t pixelCount = 0;    // active pixels inside the five regions
+  int32_t activePixels = 0;  // active pixels anywhere in the frame
+  double centroidX = 0;      // mean x of the active pixels; valid when activePixels > 0
+  double centroidY = 0;      // mean y of the active pixels
+  RunScores scores;          // the run's counts and times after the step
+};
+
+// Called after each recording step with the record time so far and the
+// record time the run will reach at most.
+using ProgressFn = std::function<void(double recordTime, double runLength)>;
+
+struct VideoResult {
+  std::string file;            // the path as given
+  std::string error;           // empty when the video was scored; else a short reason
+  RunScores scores;            // the run's outputs; meaningful when error is empty
+  int unreadSteps = 0;         // steps whose frame could not be read (counted as nothing)
+  int32_t width = 0;           // frame size of the video
+  int32_t height = 0;
+  double streamLength = 0;     // seconds
+  std::vector<uint8_t> frame;  // keepFrame: top-down RGB, width x height
+  std::vector<StepRecord> steps;  // keepSteps: one per recording step
+
+  bool ok() const { return error.empty(); }
+};
+
+// Scores the video at path (UTF-8; relative to the working folder or
+// absolute). Never throws for a bad file: the reason is in error.
+VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
+                       const ProgressFn& progress = ProgressFn());
