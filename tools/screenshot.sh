@@ -18,7 +18,7 @@ trap 'kill "$pid" 2>/dev/null || true' EXIT
 
 window=""
 for _ in $(seq 100); do
-  window=$(xdotool search --onlyvisible --pid "$pid" --name '^Verdaxel$' 2>/dev/null | head -n 1) || true
+  window=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Verdaxel$' 2>/dev/null | head -n 1) || true
   [ -n "$window" ] && break
   sleep 0.1
 done
