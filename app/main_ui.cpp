@@ -11,6 +11,8 @@
 #include <FL/Fl_Value_Output.H>
 #include <FL/Fl_Window.H>
 
+#include <string>
+
 #include "app/globals.h"
 #include "app/playback_state.h"
 #include "playback/callbacks.h"
