@@ -6,6 +6,7 @@
 // failure. No FFmpeg type is visible outside video/.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "video/result_codes.h"
@@ -71,19 +72,41 @@ void mediaFree(void* block);
 class MediaDetector {
  public:
   virtual ~MediaDetector() = default;
-  // Opens a file by name (UTF-8, relative to the working folder or absolute).
+  // Opens a file by name (UTF-8, relative to the working folder or absolute)
+  // and makes stream 0 current. E_FILE_NOT_FOUND when it does not exist,
+  // VFW_E_INVALID_FILE_FORMAT when it holds no stream that can be read.
   virtual int32_t putFilename(const char* fileName) = 0;
   virtual int32_t getOutputStreams(int32_t* count) = 0;
+  // E_INVALIDARG for an index outside 0 .. count - 1.
   virtual int32_t putCurrentStream(int32_t index) = 0;
+  // MEDIATYPE_Video, MEDIATYPE_Audio or MEDIATYPE_Other.
   virtual int32_t getStreamType(MediaGuid* type) = 0;
+  // Average frame rate of the current stream; VX_E_NOT_VIDEO when it is not video.
   virtual int32_t getFrameRate(double* framesPerSecond) = 0;
+  // Duration of the current stream in seconds (the file's when the stream has none).
   virtual int32_t getStreamLength(double* seconds) = 0;
+  // For a video stream: FORMAT_VideoInfo with a VideoInfoHeader of the decoded
+  // size (the caller releases pbFormat with mediaFree). Others: FORMAT_None.
   virtual int32_t getStreamMediaType(MediaType* type) = 0;
-  // With buffer null: writes the byte size of one frame (header included) to
-  // *size. Otherwise fills buffer with the frame at streamTime, width x height.
+  // With buffer null: writes 40 + 3 * width * height, the byte size of one
+  // frame, to *size (streamTime is not used). Otherwise fills buffer with the
+  // frame shown at streamTime: the 40-byte header, then bottom-up BGR rows of
+  // exactly 3 * width bytes, scaled to width x height. The frame shown at t is
+  // the one with the greatest presentation time not after t, both rounded to
+  // 100 ns; before the first frame, the first; past the last, the last.
+  // Negative or NaN times and sizes of 0 or less fail with E_INVALIDARG.
   virtual int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer,
                                 int32_t width, int32_t height) = 0;
 };
 
-// Creates a detector backed by FFmpeg.
+// Creates a detector: the FFmpeg one, unless a factory has been installed.
 int32_t createMediaDetector(std::unique_ptr<MediaDetector>* out);
+
+// Replaces what createMediaDetector makes (an empty function: the FFmpeg
+// detector again) and returns the factory it replaced. For tests that need a
+// detector whose calls fail on purpose.
+using MediaDetectorFactory = std::function<int32_t(std::unique_ptr<MediaDetector>* out)>;
+MediaDetectorFactory setMediaDetectorFactory(MediaDetectorFactory factory);
+
+// Creates the FFmpeg detector whatever factory is installed.
+int32_t createFfmpegMediaDetector(std::unique_ptr<MediaDetector>* out);

@@ -1,7 +1,32 @@
+// The media detector over FFmpeg: libavformat opens and demuxes, libavcodec
+// decodes (frame threads for inter-coded video), libswscale converts the
+// chosen frame to bottom-up BGR at the requested size.
+//
+// Positioning. The detector keeps the frame last shown and the first frame
+// decoded after it. A grab at a later time decodes forward from there; it
+// seeks (to the keyframe before the time, then decodes forward) only when the
+// time lies before the frame shown or so far ahead that a keyframe comes
+// first. For intra-only codecs the same walk runs over packets, and only the
+// packet of the frame actually shown is decoded.
+
 #include "video/media_detector.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "video/ffmpeg_handles.h"
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
 
 bool operator==(const MediaGuid& a, const MediaGuid& b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
@@ -14,7 +39,636 @@ const MediaGuid FORMAT_None = {{0x0f, 0x64, 0x35, 0x0f, 0x1c, 0xab, 0xd3, 0x11, 
 
 void mediaFree(void* block) { std::free(block); }
 
+namespace {
+
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+// Stream times are compared in ticks of 100 ns.
+constexpr int64_t kTicksPerSecond = 10000000;
+constexpr AVRational kTickBase = {1, 10000000};
+// A time no later than this beyond the frame shown is reached by decoding
+// forward; further on, a seek is made when a keyframe lies in between.
+constexpr int64_t kForwardWindow = 3 * kTicksPerSecond;
+// Upper bound on packets read (or decoder calls) in one grab, so that no
+// damaged file can keep a grab going for ever.
+constexpr int kStepBudget = 1 << 20;
+// Seeks that land after the wanted time are repeated this many times, each
+// further back, the last one from the start of the stream.
+constexpr int kSeekAttempts = 6;
+// Largest time accepted as it is; later times mean "the last frame".
+constexpr double kLatestSeconds = 1e9;
+
+constexpr int kEndOfStream = AVERROR_EOF;
+constexpr int kOutOfSteps = -1000001;  // step budget exhausted
+constexpr int kModeChanged = -1000002; // a non-key packet in an intra-only stream
+
+// The header written in front of every grabbed frame.
+BitmapInfoHeader bitmapHeader(int32_t width, int32_t height) {
+  BitmapInfoHeader h{};
+  h.biSize = sizeof(BitmapInfoHeader);
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = 24;
+  h.biCompression = 0;
+  h.biSizeImage = static_cast<uint32_t>(3 * static_cast<int64_t>(width) * height);
+  return h;
+}
+
+// 40 + 3 * width * height, or -1 when it does not fit a 32-bit size.
+int64_t frameBytes(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return -1;
+  const int64_t bytes = int64_t{40} + int64_t{3} * width * height;
+  return bytes > std::numeric_limits<int32_t>::max() ? -1 : bytes;
+}
+
+class FfmpegMediaDetector final : public MediaDetector {
+ public:
+  FfmpegMediaDetector() = default;
+  FfmpegMediaDetector(const FfmpegMediaDetector&) = delete;
+  FfmpegMediaDetector& operator=(const FfmpegMediaDetector&) = delete;
+
+  bool init();
+
+  int32_t putFilename(const char* fileName) override;
+  int32_t getOutputStreams(int32_t* count) override;
+  int32_t putCurrentStream(int32_t index) override;
+  int32_t getStreamType(MediaGuid* type) override;
+  int32_t getFrameRate(double* framesPerSecond) override;
+  int32_t getStreamLength(double* seconds) override;
+  int32_t getStreamMediaType(MediaType* type) override;
+  int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer, int32_t width,
+                        int32_t height) override;
+
+ private:
+  AVStream* stream() const { return format_->streams[current_]; }
+  bool currentIsVideo() const;
+  void closeDecoder();
+  int32_t openDecoder();
+  void resetPosition();
+  int64_t ticksOf(int64_t timestamp) const;
+  int64_t timestampOf(int64_t ticks) const;
+
+  int32_t position(int64_t target);
+  int32_t seekBefore(int64_t target, int* budget);
+  bool keyframeBetween(int64_t from, int64_t target) const;
+  int walkForward(int64_t target, int* budget);
+  void promoteAhead();
+  int fetchAhead(int* budget);
+  int readPacket(AVPacket* into, int* budget);
+  int decodeNext(AVFrame* into, int64_t* ticks, int* budget);
+  int32_t decodeShownPacket();
+  int32_t writeBitmap(const AVFrame* frame, uint8_t* buffer, int32_t width, int32_t height);
+
+  FormatPtr format_;
+  int current_ = 0;
+  AvCodecPtr codec_;
+  AvPacketPtr packet_;
+  AvFramePtr shownFrame_;   // the frame at or before the last time asked for
+  AvFramePtr aheadFrame_;   // the first frame after it, already decoded
+  AvPacketPtr shownPacket_; // intra-only: the packet of the frame shown
+  AvPacketPtr aheadPacket_; // intra-only: the packet after it, read but not decoded
+  bool intraOnly_ = false;
+  bool haveShown_ = false;
+  bool haveAhead_ = false;
+  bool shownDecoded_ = false;  // intra-only: shownFrame_ holds shownPacket_ decoded
+  bool atEnd_ = false;         // nothing more to read after ahead
+  bool draining_ = false;      // the decoder has been told the input has ended
+  bool positioned_ = false;    // the reading position is known (else seek first)
+  int64_t shownTicks_ = 0;
+  int64_t aheadTicks_ = 0;
+  int64_t lastTicks_ = 0;      // time of the last frame or packet read, for untimed ones
+  int64_t frameTicks_ = 0;     // duration of one frame in ticks, at least 1
+  SwsPtr scaler_;
+  bool scalerFullRange_ = false;  // the range and matrix the scaler was set to
+  int scalerSpace_ = -1;
+  AvBytesPtr scaled_;             // top-down BGR at the requested size
+  int scaledStride_ = 0;
+  int32_t scaledWidth_ = 0;
+  int32_t scaledHeight_ = 0;
+};
+
+bool FfmpegMediaDetector::init() {
+  packet_.reset(av_packet_alloc());
+  shownFrame_.reset(av_frame_alloc());
+  aheadFrame_.reset(av_frame_alloc());
+  shownPacket_.reset(av_packet_alloc());
+  aheadPacket_.reset(av_packet_alloc());
+  return packet_ && shownFrame_ && aheadFrame_ && shownPacket_ && aheadPacket_;
+}
+
+int32_t FfmpegMediaDetector::putFilename(const char* fileName) {
+  if (fileName == nullptr) return E_POINTER;
+  closeDecoder();
+  format_.reset();
+  current_ = 0;
+
+  struct stat info {};
+  if (stat(fileName, &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG) return E_FILE_NOT_FOUND;
+    return errno == EACCES ? E_ACCESSDENIED : E_FAIL;
+  }
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) return VFW_E_INVALID_FILE_FORMAT;
+
+  // "file:" keeps a name such as "http:x.avi" a local file; the whitelist
+  // keeps playlists inside a file from opening anything but local files.
+  const std::string url = std::string("file:") + fileName;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  AVFormatContext* opened = nullptr;
+  const int r = avformat_open_input(&opened, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (r < 0) {
+    if (r == AVERROR(ENOENT)) return E_FILE_NOT_FOUND;
+    if (r == AVERROR(EACCES)) return E_ACCESSDENIED;
+    if (r == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
+  FormatPtr format(opened);
+  if (avformat_find_stream_info(format.get(), nullptr) < 0 || format->nb_streams == 0 ||
+      format->nb_streams > static_cast<unsigned>(std::numeric_limits<int32_t>::max())) {
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
+  format_ = std::move(format);
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::getOutputStreams(int32_t* count) {
+  if (count == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  *count = static_cast<int32_t>(format_->nb_streams);
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::putCurrentStream(int32_t index) {
+  if (!format_) return E_FAIL;
+  if (index < 0 || static_cast<unsigned>(index) >= format_->nb_streams) return E_INVALIDARG;
+  if (index != current_) {
+    closeDecoder();
+    current_ = index;
+  }
+  return S_OK;
+}
+
+bool FfmpegMediaDetector::currentIsVideo() const {
+  const AVStream* st = stream();
+  // A cover picture is stored as a one-frame video stream; it is no video.
+  return st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+         (st->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0;
+}
+
+int32_t FfmpegMediaDetector::getStreamType(MediaGuid* type) {
+  if (type == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  if (currentIsVideo()) {
+    *type = MEDIATYPE_Video;
+  } else if (stream()->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+    *type = MEDIATYPE_Audio;
+  } else {
+    *type = MEDIATYPE_Other;
+  }
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::getFrameRate(double* framesPerSecond) {
+  if (framesPerSecond == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  if (!currentIsVideo()) return VX_E_NOT_VIDEO;
+  AVRational rate = stream()->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = stream()->r_frame_rate;
+  *framesPerSecond = (rate.num > 0 && rate.den > 0) ? av_q2d(rate) : 0.0;
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::getStreamLength(double* seconds) {
+  if (seconds == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  const AVStream* st = stream();
+  if (st->duration != AV_NOPTS_VALUE && st->duration > 0) {
+    *seconds = static_cast<double>(st->duration) * av_q2d(st->time_base);
+  } else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+    *seconds = static_cast<double>(format_->duration) / AV_TIME_BASE;
+  } else {
+    *seconds = 0.0;
+  }
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::getStreamMediaType(MediaType* type) {
+  if (type == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  *type = MediaType{};
+  if (!currentIsVideo()) {
+    type->majortype =
+        stream()->codecpar->codec_type == AVMEDIA_TYPE_AUDIO ? MEDIATYPE_Audio : MEDIATYPE_Other;
+    type->formattype = FORMAT_None;
+    return S_OK;
+  }
+  const int32_t opened = openDecoder();
+  if (opened < 0) return opened;
+
+  auto* info = static_cast<VideoInfoHeader*>(std::calloc(1, sizeof(VideoInfoHeader)));
+  if (info == nullptr) return E_OUTOFMEMORY;
+  const int32_t width = codec_->width;
+  const int32_t height = codec_->height;
+  info->rcSource[2] = info->rcTarget[2] = width;
+  info->rcSource[3] = info->rcTarget[3] = height;
+  double rate = 0.0;
+  getFrameRate(&rate);
+  info->AvgTimePerFrame = rate > 0.0 ? std::llround(kTicksPerSecond / rate) : 0;
+  info->bmiHeader = bitmapHeader(width, height);
+  type->majortype = MEDIATYPE_Video;
+  type->formattype = FORMAT_VideoInfo;
+  type->cbFormat = sizeof(VideoInfoHeader);
+  type->pbFormat = reinterpret_cast<uint8_t*>(info);
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer,
+                                           int32_t width, int32_t height) {
+  if (buffer == nullptr && size == nullptr) return E_POINTER;
+  if (!format_) return E_FAIL;
+  if (!currentIsVideo()) return VX_E_NOT_VIDEO;
+  const int64_t bytes = frameBytes(width, height);
+  if (bytes < 0) return E_INVALIDARG;
+  if (buffer == nullptr) {
+    *size = static_cast<int32_t>(bytes);
+    return S_OK;
+  }
+  if (!(streamTime >= 0.0)) return E_INVALIDARG;  // also NaN
+  const int64_t target = streamTime < kLatestSeconds
+                             ? std::llround(streamTime * kTicksPerSecond)
+                             : static_cast<int64_t>(kLatestSeconds) * kTicksPerSecond;
+  const int32_t opened = openDecoder();
+  if (opened < 0) return opened;
+  const int32_t found = position(target);
+  if (found < 0) return found;
+  if (intraOnly_) {
+    const int32_t decoded = decodeShownPacket();
+    if (decoded < 0) return decoded;
+  }
+  return writeBitmap(shownFrame_.get(), buffer, width, height);
+}
+
+void FfmpegMediaDetector::closeDecoder() {
+  codec_.reset();
+  scaler_.reset();
+  resetPosition();
+  positioned_ = false;
+}
+
+int32_t FfmpegMediaDetector::openDecoder() {
+  if (codec_) return S_OK;
+  AVStream* st = stream();
+  const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+  if (decoder == nullptr) return VFW_E_INVALID_FILE_FORMAT;
+  AvCodecPtr codec(avcodec_alloc_context3(decoder));
+  if (!codec) return E_OUTOFMEMORY;
+  if (avcodec_parameters_to_context(codec.get(), st->codecpar) < 0) return VFW_E_INVALID_FILE_FORMAT;
+  codec->pkt_timebase = st->time_base;
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(st->codecpar->codec_id);
+  intraOnly_ = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+  // Intra-only streams decode one packet per grab; frame threads would only
+  // add delay. Inter-coded streams decode every frame: use all cores.
+  codec->thread_count = intraOnly_ ? 1 : 0;
+  codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+  codec_ = std::move(codec);
+
+  AVRational rate = st->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
+  frameTicks_ = (rate.num > 0 && rate.den > 0) ? av_rescale_q(1, av_inv_q(rate), kTickBase) : 0;
+  if (frameTicks_ <= 0) frameTicks_ = kTicksPerSecond / 30;
+  resetPosition();
+  // A fresh stream reads from its start without a seek.
+  positioned_ = true;
+  return S_OK;
+}
+
+void FfmpegMediaDetector::resetPosition() {
+  haveShown_ = haveAhead_ = shownDecoded_ = atEnd_ = draining_ = false;
+  if (shownFrame_) av_frame_unref(shownFrame_.get());
+  if (aheadFrame_) av_frame_unref(aheadFrame_.get());
+  if (shownPacket_) av_packet_unref(shownPacket_.get());
+  if (aheadPacket_) av_packet_unref(aheadPacket_.get());
+  lastTicks_ = -frameTicks_;
+}
+
+int64_t FfmpegMediaDetector::ticksOf(int64_t timestamp) const {
+  const AVStream* st = stream();
+  const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
+  return av_rescale_q_rnd(timestamp - start, st->time_base, kTickBase,
+                          static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+int64_t FfmpegMediaDetector::timestampOf(int64_t ticks) const {
+  const AVStream* st = stream();
+  const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
+  return start + av_rescale_q(ticks, kTickBase, st->time_base);
+}
+
+// Leaves the frame shown at target in shownFrame_ (intra-only: its packet in
+// shownPacket_), or the first frame when target lies before it.
+int32_t FfmpegMediaDetector::position(int64_t target) {
+  int budget = kStepBudget;
+  bool seek = !positioned_;
+  if (!seek) {
+    const bool started = haveShown_ || haveAhead_;
+    const int64_t from = haveShown_ ? shownTicks_ : (haveAhead_ ? aheadTicks_ : 0);
+    if (haveShown_ && target < shownTicks_) {
+      seek = true;
+    } else if (started && target - from > kForwardWindow) {
+      seek = keyframeBetween(haveAhead_ ? aheadTicks_ : from, target);
+    } else if (!started && target > kForwardWindow) {
+      seek = keyframeBetween(0, target);
+    }
+  }
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (seek) {
+      const int32_t sought = seekBefore(target, &budget);
+      if (sought < 0) return sought;
+    }
+    const int r = walkForward(target, &budget);
+    if (r == kModeChanged) {  // the stream turned out not to be intra-only
+      seek = true;
+      continue;
+    }
+    if (r < 0 && r != kEndOfStream) {
+      positioned_ = false;
+      return VX_E_DECODE;
+    }
+    break;
+  }
+  if (!haveShown_) {
+    if (!haveAhead_) {
+      positioned_ = false;
+      return VX_E_DECODE;  // no frame at all could be read
+    }
+    promoteAhead();  // the time lies before the first frame: show the first frame
+  }
+  return S_OK;
+}
+
+// True when the stream's index knows a keyframe after `from` and not after
+// `target`, or knows nothing (then a seek is the safe choice).
+bool FfmpegMediaDetector::keyframeBetween(int64_t from, int64_t target) const {
+  AVStream* st = format_->streams[current_];
+  const AVIndexEntry* entry =
+      avformat_index_get_entry_from_timestamp(st, timestampOf(target), AVSEEK_FLAG_BACKWARD);
+  if (entry == nullptr) return true;
+  return ticksOf(entry->timestamp) > from;
+}
+
+int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
+  int64_t back = 0;
+  for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
+    const bool fromStart = attempt == kSeekAttempts - 1 || target - back <= 0;
+    const int64_t timestamp = timestampOf(fromStart ? 0 : target - back);
+    int r = av_seek_frame(format_.get(), current_, timestamp, AVSEEK_FLAG_BACKWARD);
+    if (r < 0) {
+      r = avformat_seek_file(format_.get(), current_, std::numeric_limits<int64_t>::min(),
+                             timestamp, timestamp, 0);
+    }
+    if (r < 0 && fromStart) {
+      r = avformat_seek_file(format_.get(), -1, std::numeric_limits<int64_t>::min(), 0, 0,
+                             AVSEEK_FLAG_BYTE);
+    }
+    if (r < 0) {
+      if (fromStart) return VX_E_DECODE;
+      back = back == 0 ? kTicksPerSecond : 2 * back;
+      continue;
+    }
+    avcodec_flush_buffers(codec_.get());
+    resetPosition();
+    positioned_ = true;
+    const int got = fetchAhead(budget);
+    if (got == kOutOfSteps) return VX_E_DECODE;
+    if (got == kModeChanged) {
+      // Mode switched to full decoding: the packets must be read again.
+      continue;
+    }
+    if (got < 0 && got != kEndOfStream) return VX_E_DECODE;
+    if (fromStart || (haveAhead_ && aheadTicks_ <= target)) return S_OK;
+    back = back == 0 ? kTicksPerSecond : 2 * back;
+  }
+  return VX_E_DECODE;
+}
+
+// The frame (or packet) ahead becomes the one shown.
+void FfmpegMediaDetector::promoteAhead() {
+  if (intraOnly_) {
+    av_packet_unref(shownPacket_.get());
+    av_packet_move_ref(shownPacket_.get(), aheadPacket_.get());
+    shownDecoded_ = false;
+  } else {
+    av_frame_unref(shownFrame_.get());
+    av_frame_move_ref(shownFrame_.get(), aheadFrame_.get());
+  }
+  shownTicks_ = aheadTicks_;
+  haveShown_ = true;
+  haveAhead_ = false;
+}
+
+// Reads forward until the next frame (or packet) lies after target.
+int FfmpegMediaDetector::walkForward(int64_t target, int* budget) {
+  while (true) {
+    if (haveAhead_) {
+      if (aheadTicks_ > target) return 0;
+      promoteAhead();
+    }
+    if (atEnd_) return 0;
+    const int r = fetchAhead(budget);
+    if (r == kEndOfStream) return 0;
+    if (r < 0) return r;
+  }
+}
+
+// Reads the next frame (intra-only: the next packet) into the ahead slot.
+int FfmpegMediaDetector::fetchAhead(int* budget) {
+  if (intraOnly_) {
+    const int r = readPacket(aheadPacket_.get(), budget);
+    if (r == kEndOfStream) {
+      atEnd_ = true;
+      return r;
+    }
+    if (r < 0) return r;
+    if ((aheadPacket_->flags & AV_PKT_FLAG_KEY) == 0) {
+      av_packet_unref(aheadPacket_.get());
+      intraOnly_ = false;
+      positioned_ = false;
+      return kModeChanged;
+    }
+    const int64_t ts =
+        aheadPacket_->pts != AV_NOPTS_VALUE ? aheadPacket_->pts : aheadPacket_->dts;
+    aheadTicks_ = ts != AV_NOPTS_VALUE ? ticksOf(ts) : lastTicks_ + frameTicks_;
+    lastTicks_ = aheadTicks_;
+    haveAhead_ = true;
+    return 0;
+  }
+  const int r = decodeNext(aheadFrame_.get(), &aheadTicks_, budget);
+  if (r == kEndOfStream) {
+    atEnd_ = true;
+    return r;
+  }
+  if (r < 0) return r;
+  haveAhead_ = true;
+  return 0;
+}
+
+// Reads the next packet of the current stream.
+int FfmpegMediaDetector::readPacket(AVPacket* into, int* budget) {
+  while (true) {
+    if (--*budget < 0) return kOutOfSteps;
+    const int r = av_read_frame(format_.get(), into);
+    if (r == AVERROR(EAGAIN)) continue;
+    if (r < 0) return kEndOfStream;  // end of file, or a file that cannot be read on
+    if (into->stream_index == current_ && into->size > 0) return 0;
+    av_packet_unref(into);
+  }
+}
+
+// Decodes the next frame in presentation order. Frames the decoder marks as
+// damaged are passed over, so that the frame before them stays shown.
+int FfmpegMediaDetector::decodeNext(AVFrame* into, int64_t* ticks, int* budget) {
+  while (true) {
+    if (--*budget < 0) return kOutOfSteps;
+    int r = avcodec_receive_frame(codec_.get(), into);
+    if (r == 0) {
+      if ((into->flags & AV_FRAME_FLAG_CORRUPT) != 0 || into->decode_error_flags != 0) {
+        av_frame_unref(into);
+        continue;
+      }
+      const int64_t ts = into->best_effort_timestamp;
+      *ticks = ts != AV_NOPTS_VALUE ? ticksOf(ts) : lastTicks_ + frameTicks_;
+      lastTicks_ = *ticks;
+      return 0;
+    }
+    if (r == AVERROR_EOF) return kEndOfStream;
+    if (r != AVERROR(EAGAIN)) continue;  // a damaged packet: go on with the next
+    if (draining_) return kEndOfStream;
+    r = readPacket(packet_.get(), budget);
+    if (r == kOutOfSteps) return r;
+    if (r < 0) {
+      avcodec_send_packet(codec_.get(), nullptr);
+      draining_ = true;
+      continue;
+    }
+    avcodec_send_packet(codec_.get(), packet_.get());  // a refused packet is skipped
+    av_packet_unref(packet_.get());
+  }
+}
+
+// Intra-only streams: decodes the packet of the frame shown, once.
+int32_t FfmpegMediaDetector::decodeShownPacket() {
+  if (shownDecoded_) return S_OK;
+  AVCodecContext* codec = codec_.get();
+  av_frame_unref(shownFrame_.get());
+  int r = avcodec_send_packet(codec, shownPacket_.get());
+  if (r < 0 && r != AVERROR(EAGAIN)) {
+    avcodec_flush_buffers(codec);
+    return VX_E_DECODE;
+  }
+  r = avcodec_receive_frame(codec, shownFrame_.get());
+  if (r == AVERROR(EAGAIN)) {
+    // A decoder that holds frames back gives them up when drained.
+    avcodec_send_packet(codec, nullptr);
+    r = avcodec_receive_frame(codec, shownFrame_.get());
+    avcodec_flush_buffers(codec);
+  }
+  if (r < 0 || (shownFrame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 ||
+      shownFrame_->decode_error_flags != 0) {
+    av_frame_unref(shownFrame_.get());
+    return VX_E_DECODE;
+  }
+  shownDecoded_ = true;
+  return S_OK;
+}
+
+int32_t FfmpegMediaDetector::writeBitmap(const AVFrame* frame, uint8_t* buffer, int32_t width,
+                                         int32_t height) {
+  if (frame->width <= 0 || frame->height <= 0 || frame->data[0] == nullptr) return VX_E_DECODE;
+  // The "J" formats are the plain ones at full range; the range and matrix
+  // are then given to the scaler from the frame itself.
+  AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
+  bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+  switch (format) {
+    case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ440P: format = AV_PIX_FMT_YUV440P; fullRange = true; break;
+    case AV_PIX_FMT_YUVJ411P: format = AV_PIX_FMT_YUV411P; fullRange = true; break;
+    default: break;
+  }
+  SwsContext* previous = scaler_.get();
+  SwsContext* scaler = sws_getCachedContext(scaler_.release(), frame->width, frame->height, format,
+                                            width, height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
+                                            nullptr, nullptr);
+  scaler_.reset(scaler);
+  if (scaler == nullptr) return VX_E_DECODE;
+  const int space = frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
+  if (scaler != previous || fullRange != scalerFullRange_ || space != scalerSpace_) {
+    const int* coefficients = sws_getCoefficients(space);
+    sws_setColorspaceDetails(scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                             1 << 16);
+    scalerFullRange_ = fullRange;
+    scalerSpace_ = space;
+  }
+
+  const int rowBytes = 3 * width;
+  if (!scaled_ || scaledWidth_ != width || scaledHeight_ != height) {
+    scaled_.reset();
+    scaledStride_ = (rowBytes + 63) & ~63;
+    // One spare row: the converters may write a little past a row's end.
+    scaled_.reset(static_cast<uint8_t*>(
+        av_malloc(static_cast<size_t>(scaledStride_) * (static_cast<size_t>(height) + 1))));
+    if (!scaled_) {
+      scaledWidth_ = scaledHeight_ = 0;
+      return E_OUTOFMEMORY;
+    }
+    scaledWidth_ = width;
+    scaledHeight_ = height;
+  }
+  uint8_t* planes[4] = {scaled_.get(), nullptr, nullptr, nullptr};
+  int strides[4] = {scaledStride_, 0, 0, 0};
+  const int rows = sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+  if (rows != height) return VX_E_DECODE;
+
+  const BitmapInfoHeader header = bitmapHeader(width, height);
+  std::memcpy(buffer, &header, sizeof header);
+  uint8_t* bits = buffer + sizeof header;
+  for (int32_t y = 0; y < height; ++y) {
+    std::memcpy(bits + static_cast<size_t>(height - 1 - y) * rowBytes,
+                scaled_.get() + static_cast<size_t>(y) * scaledStride_, rowBytes);
+  }
+  return S_OK;
+}
+
+MediaDetectorFactory& installedFactory() {
+  static MediaDetectorFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+int32_t createFfmpegMediaDetector(std::unique_ptr<MediaDetector>* out) {
+  if (out == nullptr) return E_POINTER;
+  auto detector = std::make_unique<FfmpegMediaDetector>();
+  if (!detector->init()) return E_OUTOFMEMORY;
+  *out = std::move(detector);
+  return S_OK;
+}
+
 int32_t createMediaDetector(std::unique_ptr<MediaDetector>* out) {
   if (out == nullptr) return E_POINTER;
-  return E_FAIL;  // TODO(video)
+  const MediaDetectorFactory& factory = installedFactory();
+  return factory ? factory(out) : createFfmpegMediaDetector(out);
+}
+
+MediaDetectorFactory setMediaDetectorFactory(MediaDetectorFactory factory) {
+  MediaDetectorFactory previous = std::move(installedFactory());
+  installedFactory() = std::move(factory);
+  return previous;
 }
