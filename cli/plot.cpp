@@ -3,6 +3,8 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -26,7 +28,7 @@ using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
 constexpr int kPanelWidth = 330;   // the bars and numbers right of the frame
 constexpr int kHeaderHeight = 30;  // the file name above everything
-constexpr int kMinHeight = 340;    // room for the panel under short frames
+constexpr int kMinHeight = 400;    // room for the panel under short frames
 
 struct Color {
   double r, g, b;
@@ -69,7 +71,7 @@ Surface frameSurface(const VideoResult& result) {
   const size_t expected = 3 * static_cast<size_t>(result.width) * static_cast<size_t>(result.height);
   const bool haveFrame = result.frame.size() == expected;
   for (int32_t y = 0; y < result.height; ++y) {
-    uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     for (int32_t x = 0; x < result.width; ++x) {
       if (!haveFrame) {
         row[x] = 0;
@@ -88,25 +90,34 @@ bool decided(const StepRecord& s, const AnalysisSettings& settings) {
   return s.analysed && s.activePixels > 0 && s.pixelCount > settings.pixelCountThreshold;
 }
 
+// Each decided step spreads a small Gaussian spot over the cells around the
+// animal's centre, so places where it stayed stand out as hot.
 void drawHeatMap(cairo_t* cr, const VideoResult& result, const AnalysisSettings& settings) {
   const int cell = std::max(4, std::min(result.width, result.height) / 48);
   const int columns = (result.width + cell - 1) / cell;
   const int rows = (result.height + cell - 1) / cell;
-  std::vector<int> counts(static_cast<size_t>(columns) * rows, 0);
-  int most = 0;
+  constexpr int kSpread = 2;  // cells on each side of the centre's cell
+  std::vector<double> heat(static_cast<size_t>(columns) * rows, 0.0);
   for (const StepRecord& s : result.steps) {
     if (!decided(s, settings)) continue;
     const int cx = std::clamp(static_cast<int>(s.centroidX) / cell, 0, columns - 1);
     const int cy = std::clamp(static_cast<int>(s.centroidY) / cell, 0, rows - 1);
-    most = std::max(most, ++counts[static_cast<size_t>(cy) * columns + cx]);
+    for (int dy = -kSpread; dy <= kSpread; ++dy) {
+      for (int dx = -kSpread; dx <= kSpread; ++dx) {
+        const int x = cx + dx;
+        const int y = cy + dy;
+        if (x < 0 || x >= columns || y < 0 || y >= rows) continue;
+        heat[static_cast<size_t>(y) * columns + x] += std::exp(-0.5 * (dx * dx + dy * dy));
+      }
+    }
   }
-  if (most == 0) return;
+  const double most = *std::max_element(heat.begin(), heat.end());
+  if (most <= 0) return;
   for (int cy = 0; cy < rows; ++cy) {
     for (int cx = 0; cx < columns; ++cx) {
-      const int n = counts[static_cast<size_t>(cy) * columns + cx];
-      if (n == 0) continue;
-      const double v = static_cast<double>(n) / most;
-      cairo_set_source_rgba(cr, 1.0, 1.0 - v, 0.0, 0.25 + 0.55 * v);
+      const double v = heat[static_cast<size_t>(cy) * columns + cx] / most;
+      if (v < 0.01) continue;
+      cairo_set_source_rgba(cr, 1.0, 1.0 - v, 0.0, 0.15 + 0.65 * v);
       cairo_rectangle(cr, cx * cell, cy * cell, cell, cell);
       cairo_fill(cr);
     }
@@ -116,7 +127,7 @@ void drawHeatMap(cairo_t* cr, const VideoResult& result, const AnalysisSettings&
 void drawTrack(cairo_t* cr, const VideoResult& result, const AnalysisSettings& settings) {
   const StepRecord* first = nullptr;
   const StepRecord* last = nullptr;
-  cairo_set_line_width(cr, 1.2);
+  cairo_set_line_width(cr, 1.0);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_source_rgba(cr, 0.3, 1.0, 1.0, 0.8);
   for (const StepRecord& s : result.steps) {
@@ -212,6 +223,10 @@ void drawPanel(cairo_t* cr, const VideoResult& result, double left, double top) 
   for (size_t i = 0; i < lines.size(); ++i) {
     drawText(cr, left, top + 210 + static_cast<double>(i) * 20, lines[i]);
   }
+  cairo_set_font_size(cr, 11);
+  cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
+  drawText(cr, left, top + 350, "Heat: where the animal's centre was, per step.");
+  drawText(cr, left, top + 366, "Line: its track, green start, red end.");
 }
 
 }  // namespace
