@@ -175,6 +175,7 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
   work(0);
   for (std::thread& t : threads) t.join();
   progress.close();
+  if (!options.plotDir.empty()) releasePlotCaches();
 
   if (csvToFile && !csvFile.commit()) {
     std::fprintf(err, "verdaxel-score: %s\n", csvFile.error().c_str());

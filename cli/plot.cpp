@@ -1,6 +1,7 @@
 #include "cli/plot.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -280,4 +281,9 @@ bool writePlot(const std::string& path, const VideoResult& result, const ScoreOp
     return false;
   }
   return replaceWith(tempPath, path, error);
+}
+
+void releasePlotCaches() {
+  cairo_debug_reset_static_data();
+  FcFini();
 }
