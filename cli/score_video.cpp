@@ -116,6 +116,16 @@ VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
     result.error = "cannot read the first frame";
     return result;
   }
+  // Times past the end would quietly score nothing, or save the last frame
+  // as background: refused instead.
+  if (options.backgroundAt && !(tracker.streamLength > *options.backgroundAt)) {
+    result.error = "background time past the end of the video";
+    return result;
+  }
+  if (!(tracker.streamLength > options.start)) {
+    result.error = "start past the end of the video";
+    return result;
+  }
 
   // Move to the background time and save that frame's gray levels.
   if (options.backgroundAt) {
