@@ -20,5 +20,17 @@ test: build sanitize
 	scripts/run-tests $(BUILD)
 	scripts/run-tests $(ASAN_BUILD)
 
+# The bundled sample session, made at first use, scored with the background
+# saved at 1 s; prints the table and leaves a plot beside the video.
+SAMPLE := $(BUILD)/sample/plus-maze-sample.avi
+
+sample: build
+	@$(MAKE) --no-print-directory $(SAMPLE)
+	$(BUILD)/cli/verdaxel-score --background-at 1 --plot $(BUILD)/sample $(SAMPLE)
+
+$(SAMPLE): $(BUILD)/tools/verdaxel-make-sample
+	@mkdir -p $(dir $@)
+	$< $@
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -120,4 +121,33 @@ std::vector<PathPoint> samplePath(const MazeScene& scene) {
       {70.0, true, nearRight, cy, true}, {72.0, true, cx, cy, false},
       {74.0, true, cx, cy, true},   {76.0, true, cx, upper, false},  // ends in a closed arm
   };
+}
+
+bool writeSampleSession(const std::string& path, FixtureCodec codec, int fps, double seconds,
+                        std::string* error) {
+  const MazeScene scene;
+  const std::vector<PathPoint> script = samplePath(scene);
+  FixtureVideoSpec spec;
+  spec.codec = codec;
+  spec.width = scene.width;
+  spec.height = scene.height;
+  spec.fpsNum = fps;
+  spec.fpsDen = 1;
+  spec.frameCount = static_cast<int>(std::lround(seconds * fps));
+  const std::string partial = path + ".part";
+  const bool written = writeFixtureVideo(
+      partial, spec,
+      [&](int frame, uint8_t* rgb, int stride) {
+        const double t = std::fmod(static_cast<double>(frame) / fps, kSampleSeconds);
+        paintMaze(scene, rgb, stride);
+        paintTimeStamp(scene, frame, rgb, stride);
+        paintAnimal(scene, placeAt(script, t), rgb, stride);
+      },
+      error);
+  if (!written || std::rename(partial.c_str(), path.c_str()) != 0) {
+    if (written && error != nullptr) *error = "cannot rename " + partial + " to " + path;
+    std::remove(partial.c_str());
+    return false;
+  }
+  return true;
 }

@@ -6,7 +6,10 @@
 // arm it is in. Scripted paths of the animal give videos whose scores are
 // known; the bundled sample is one of them.
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "tools/fixture_video.h"
 
 struct MazeScene {
   int width = 640;      // frame size, pixels
@@ -58,3 +61,10 @@ void invertPicture(const MazeScene& scene, uint8_t* rgb, int stride);
 std::vector<PathPoint> samplePath(const MazeScene& scene);
 constexpr double kSampleSeconds = 80.0;
 constexpr int kSampleFramesPerSecond = 15;
+
+// Writes a session of the sample's scene and script (the script repeated
+// after kSampleSeconds) lasting seconds, at fps, with codec. The video is
+// written under path + ".part" and renamed to path when complete. False with
+// a message in *error on failure.
+bool writeSampleSession(const std::string& path, FixtureCodec codec, int fps, double seconds,
+                        std::string* error);
