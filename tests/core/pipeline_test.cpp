@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/truncate.h"
+#include "tests/fake_frame_detector.h"
 
 // Counts allocations while a test asks for it, to show that analysing a frame
 // allocates nothing.
@@ -29,51 +30,12 @@ __attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { 
 
 namespace {
 
-// A detector that serves one frame, or fails every grab with failCode.
-class FakeDetector : public MediaDetector {
- public:
-  std::vector<uint8_t> pixels;  // bottom-up BGR rows, as grabbed
-  int32_t failCode = 0;
-  int grabs = 0;
-
-  int32_t putFilename(const char*) override { return 0; }
-  int32_t getOutputStreams(int32_t* count) override { *count = 1; return 0; }
-  int32_t putCurrentStream(int32_t) override { return 0; }
-  int32_t getStreamType(MediaGuid* type) override { *type = MEDIATYPE_Video; return 0; }
-  int32_t getFrameRate(double* fps) override { *fps = 10; return 0; }
-  int32_t getStreamLength(double* seconds) override { *seconds = 1; return 0; }
-  int32_t getStreamMediaType(MediaType*) override { return E_FAIL; }
-  int32_t getBitmapBits(double, int32_t* size, uint8_t* buffer, int32_t width,
-                        int32_t height) override {
-    ++grabs;
-    if (failCode < 0) return failCode;
-    const int32_t bytes = 40 + 3 * width * height;
-    if (buffer == nullptr) {
-      *size = bytes;
-      return 0;
-    }
-    std::memcpy(buffer + 40, pixels.data(), std::min<size_t>(pixels.size(), bytes - 40));
-    return 0;
-  }
-};
-
-// Gives the tracker buffers of width x height and a frame buffer to hold one
-// grabbed frame, as a successful open leaves them.
-void prepareTracker(FrameTracker& t, int32_t width, int32_t height) {
-  t.width = width;
-  t.height = height;
-  ASSERT_TRUE(t.allocateBuffers());
-  t.frameBufferSize = 40 + t.byteCount;
-  t.frameBuffer.reset(new uint8_t[t.frameBufferSize]());
-  t.frameBits = t.frameBuffer.get() + 40;
+void prepare(FrameTracker& t, int32_t width, int32_t height) {
+  ASSERT_TRUE(prepareTracker(t, width, height));
 }
 
-// Sets picture pixel (x, y) in the grabbed frame, which is bottom-up BGR.
 void setSourcePixel(FrameTracker& t, int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
-  uint8_t* p = t.frameBits + 3 * ((t.height - 1 - y) * t.width + x);
-  p[0] = b;
-  p[1] = g;
-  p[2] = r;
+  setFramePixel(t.frameBits, t.width, t.height, x, y, r, g, b);
 }
 
 AnalysisSettings plainSettings(double pixelThreshold) {
@@ -185,7 +147,7 @@ TEST(PipelineTest, PixelArithmetic) {
   };
   for (const Case& c : cases) {
     FrameTracker t;
-    prepareTracker(t, 1, 1);
+    prepare(t, 1, 1);
     setSourcePixel(t, 0, 0, c.r, c.g, c.b);
     t.backgroundBuf[0] = c.background;
     t.excludeMask[0] = c.excluded ? 1 : 0;
@@ -198,7 +160,7 @@ TEST(PipelineTest, PixelArithmetic) {
 
 TEST(PipelineTest, PictureIsTopDownRgb) {
   FrameTracker t;
-  prepareTracker(t, 2, 2);
+  prepare(t, 2, 2);
   for (int32_t i = 0; i < 12; ++i) t.frameBits[i] = static_cast<uint8_t>(i);
   ASSERT_TRUE(analyseFrame(t, plainSettings(0)));
   // The bottom source row (bytes 0..5) is the top picture row; BGR becomes RGB.
@@ -216,7 +178,7 @@ TEST(PipelineTest, MatchesTheTableDrivenRuleOnRandomFrames) {
   };
   for (const auto& size : sizes) {
     FrameTracker t;
-    prepareTracker(t, size[0], size[1]);
+    prepare(t, size[0], size[1]);
     for (int trial = 0; trial < 12; ++trial) {
       // Frames with large flat areas as well as noise, so that levels near
       // the background and the threshold occur.
@@ -262,7 +224,7 @@ TEST(PipelineTest, MatchesTheTableDrivenRuleOnRandomFrames) {
 
 TEST(PipelineTest, CountsTheMaskItBuilt) {
   FrameTracker t;
-  prepareTracker(t, 640, 480);
+  prepare(t, 640, 480);
   for (int32_t x = 400; x < 420; ++x) setSourcePixel(t, x, 240, 200, 200, 200);
   AnalysisSettings s = plainSettings(50);
   s.pixelCountThreshold = 10;
@@ -276,7 +238,7 @@ TEST(PipelineTest, CountsTheMaskItBuilt) {
 
 TEST(PipelineTest, NoVideoOrNoFrameChangesNothing) {
   FrameTracker t;
-  prepareTracker(t, 8, 6);
+  prepare(t, 8, 6);
   std::memset(t.rgbBuf.get(), 7, t.byteCount);
   std::memset(t.grayBuf.get(), 8, t.pixelCount);
   std::memset(t.activeMask.get(), 1, t.pixelCount);
@@ -313,11 +275,11 @@ TEST(PipelineTest, NoVideoOrNoFrameChangesNothing) {
 
 TEST(PipelineTest, FailedGrabChangesNothing) {
   FrameTracker t;
-  prepareTracker(t, 4, 4);
+  prepare(t, 4, 4);
   t.failureLog = nullptr;
-  auto detector = std::make_unique<FakeDetector>();
+  auto detector = std::make_unique<FakeFrameDetector>();
   detector->failCode = E_FAIL;
-  FakeDetector* fake = detector.get();
+  FakeFrameDetector* fake = detector.get();
   t.mediaDet = std::move(detector);
   std::memset(t.rgbBuf.get(), 7, t.byteCount);
   std::memset(t.frameBits, 200, t.byteCount);
@@ -328,8 +290,8 @@ TEST(PipelineTest, FailedGrabChangesNothing) {
 
 TEST(PipelineTest, GrabbedFrameIsAnalysed) {
   FrameTracker t;
-  prepareTracker(t, 2, 1);
-  auto detector = std::make_unique<FakeDetector>();
+  prepare(t, 2, 1);
+  auto detector = std::make_unique<FakeFrameDetector>();
   detector->pixels = {30, 20, 10, 90, 90, 90};  // BGR of (0, 0) and (1, 0)
   t.mediaDet = std::move(detector);
   EXPECT_TRUE(processFrame(t, plainSettings(25), 0.3));
@@ -340,7 +302,7 @@ TEST(PipelineTest, GrabbedFrameIsAnalysed) {
 
 TEST(PipelineTest, SavedBackgroundCancelsTheSameFrame) {
   FrameTracker t;
-  prepareTracker(t, 5, 3);
+  prepare(t, 5, 3);
   for (int32_t i = 0; i < t.byteCount; ++i) t.frameBits[i] = static_cast<uint8_t>(i * 37);
   ASSERT_TRUE(analyseFrame(t, plainSettings(0)));
   saveBackground(t);
@@ -367,7 +329,7 @@ TEST(PipelineTest, SaveBackgroundWithoutVideoTakesTheColourBuffer) {
 
 TEST(PipelineTest, AnalysingAFrameAllocatesNothing) {
   FrameTracker t;
-  prepareTracker(t, 64, 48);
+  prepare(t, 64, 48);
   AnalysisSettings s;
   g_allocations = 0;
   g_countAllocations = true;
