@@ -112,12 +112,20 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
     if (!o.trace.empty()) outputPaths.push_back(o.trace);
     if (!o.plot.empty()) outputPaths.push_back(o.plot);
   }
+  FileSet inputs;
+  for (const std::string& video : options.videos) inputs.add(video);
+  FileSet written;
   for (const std::string& path : outputPaths) {
-    if (sameFileAsAny(path, options.videos)) {
+    if (inputs.contains(path)) {
       std::fprintf(err, "verdaxel-score: refusing to write %s: it is one of the input videos\n",
                    path.c_str());
       return kExitUsage;
     }
+    if (written.contains(path)) {
+      std::fprintf(err, "verdaxel-score: refusing to write %s twice\n", path.c_str());
+      return kExitUsage;
+    }
+    written.add(path);
   }
 
   SafeFile csvFile;

@@ -1,5 +1,6 @@
 #include "cli/safe_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -99,18 +100,33 @@ void SafeFile::discard() {
   }
 }
 
-bool sameFileAsAny(const std::string& output, const std::vector<std::string>& inputs) {
+namespace {
+
+std::string resolvedPath(const std::string& path) {
   std::error_code ec;
-  const bool outputExists = fs::exists(output, ec);
-  const fs::path outputPath = fs::weakly_canonical(fs::absolute(output, ec), ec);
-  for (const std::string& input : inputs) {
-    std::error_code inputEc;
-    if (outputExists && fs::exists(input, inputEc)) {
-      if (fs::equivalent(output, input, inputEc)) return true;
-      continue;
-    }
-    const fs::path inputPath = fs::weakly_canonical(fs::absolute(input, inputEc), inputEc);
-    if (!ec && !inputEc && inputPath == outputPath) return true;
-  }
-  return false;
+  const fs::path absolute = fs::absolute(path, ec);
+  if (ec) return path;
+  const fs::path resolved = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal().string() : resolved.string();
+}
+
+bool fileId(const std::string& path, std::pair<unsigned long long, unsigned long long>* id) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  *id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+  return true;
+}
+
+}  // namespace
+
+void FileSet::add(const std::string& path) {
+  paths_.insert(resolvedPath(path));
+  std::pair<unsigned long long, unsigned long long> id;
+  if (fileId(path, &id)) ids_.insert(id);
+}
+
+bool FileSet::contains(const std::string& path) const {
+  if (paths_.count(resolvedPath(path)) != 0) return true;
+  std::pair<unsigned long long, unsigned long long> id;
+  return fileId(path, &id) && ids_.count(id) != 0;
 }

@@ -2,8 +2,9 @@
 // Output files that appear whole or not at all: written under a temporary
 // name in the same folder and renamed over the final name when complete.
 #include <cstdio>
+#include <set>
 #include <string>
-#include <vector>
+#include <utility>
 
 class SafeFile {
  public:
@@ -45,6 +46,15 @@ std::string temporaryPathFor(const std::string& path);
 // temporary file removed, on failure.
 bool replaceWith(const std::string& tempPath, const std::string& path, std::string* error);
 
-// Whether output and any of inputs name the same file (also through links
-// or different spellings of the path).
-bool sameFileAsAny(const std::string& output, const std::vector<std::string>& inputs);
+// Files known by their resolved absolute path and, for files that exist,
+// by device and inode, so that links and other spellings of a path match.
+class FileSet {
+ public:
+  void add(const std::string& path);
+  // Whether path names a file added before.
+  bool contains(const std::string& path) const;
+
+ private:
+  std::set<std::string> paths_;
+  std::set<std::pair<unsigned long long, unsigned long long>> ids_;
+};

@@ -77,18 +77,20 @@ TEST_F(ScorerOutputTest, SafeFileInMissingFolderFails) {
   EXPECT_FALSE(file.commit());
 }
 
-TEST_F(ScorerOutputTest, SameFileAsAnInputIsFound) {
+TEST_F(ScorerOutputTest, FileSetKnowsFilesByAnyName) {
   writeAll(path("v.avi"), "video");
   fs::create_symlink(path("v.avi"), path("link.avi"));
-  const std::vector<std::string> inputs = {path("other.avi"), path("v.avi")};
-  EXPECT_TRUE(sameFileAsAny(path("v.avi"), inputs));
-  EXPECT_TRUE(sameFileAsAny(path("link.avi"), inputs));
-  EXPECT_TRUE(sameFileAsAny((dir_ / "." / "v.avi").string(), inputs));
-  EXPECT_TRUE(sameFileAsAny(path("other.avi"), inputs));  // neither exists, same name
-  EXPECT_FALSE(sameFileAsAny(path("v.csv"), inputs));
+  FileSet files;
+  files.add(path("other.avi"));  // does not exist
+  files.add(path("v.avi"));
+  EXPECT_TRUE(files.contains(path("v.avi")));
+  EXPECT_TRUE(files.contains(path("link.avi")));
+  EXPECT_TRUE(files.contains((dir_ / "." / "v.avi").string()));
+  EXPECT_TRUE(files.contains((dir_ / "sub" / ".." / "other.avi").string()));
+  EXPECT_FALSE(files.contains(path("v.csv")));
 }
 
-TEST_F(ScorerOutputTest, OutputOverAnInputIsRefusedBeforeScoring) {
+TEST_F(ScorerOutputTest, OutputOverAnInputOrAnotherOutputIsRefused) {
   const std::string video = path("v.avi");
   writeAll(video, "not really a video");
   struct Case {
@@ -104,7 +106,12 @@ TEST_F(ScorerOutputTest, OutputOverAnInputIsRefusedBeforeScoring) {
     o->quiet = true;
     o->videos = {video, path("w.csv")};
   }
-  for (const Options& options : {csvOverInput, traceOverInput}) {
+  Options csvOverTrace;
+  csvOverTrace.traceDir = dir_.string();
+  csvOverTrace.csvPath = path("v.csv");  // the trace of v.avi
+  csvOverTrace.quiet = true;
+  csvOverTrace.videos = {video};
+  for (const Options& options : {csvOverInput, traceOverInput, csvOverTrace}) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     EXPECT_EQ(runBatch(options, out, err), kExitUsage);
