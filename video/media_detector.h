@@ -97,6 +97,9 @@ class MediaDetector {
   // Negative or NaN times and sizes of 0 or less fail with E_INVALIDARG.
   virtual int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer,
                                 int32_t width, int32_t height) = 0;
+  // Frames decoded since the detector was made: what grabs cost, for tests
+  // and benchmarks.
+  virtual int64_t framesDecoded() const { return 0; }
 };
 
 // Creates a detector: the FFmpeg one, unless a factory has been installed.

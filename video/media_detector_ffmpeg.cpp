@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -21,8 +22,10 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "video/ffmpeg_handles.h"
+#include "video/frame_conversion.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -49,12 +52,19 @@ using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 // Stream times are compared in ticks of 100 ns.
 constexpr int64_t kTicksPerSecond = 10000000;
 constexpr AVRational kTickBase = {1, 10000000};
-// A time no later than this beyond the frame shown is reached by decoding
-// forward; further on, a seek is made when a keyframe lies in between.
-constexpr int64_t kForwardWindow = 3 * kTicksPerSecond;
+// A grab ahead of the last frame read decodes forward, unless it is this
+// far ahead...
+constexpr int64_t kBlindForward = kTicksPerSecond;
+// ...or a keyframe is known that lies this much after that frame.
+constexpr int64_t kSeekSaving = 3 * kTicksPerSecond / 10;
+// Keyframe times remembered per stream at the most.
+constexpr size_t kKeyframesKept = 1 << 16;
 // Upper bound on packets read (or decoder calls) in one grab, so that no
 // damaged file can keep a grab going for ever.
 constexpr int kStepBudget = 1 << 20;
+// Packets gathered after a seek at the most (the frames of a long keyframe
+// interval); beyond it the rest are decoded as they come.
+constexpr size_t kBacklogLimit = 1024;
 // Seeks that land after the wanted time are repeated this many times, each
 // further back, the last one from the start of the stream.
 constexpr int kSeekAttempts = 6;
@@ -64,19 +74,6 @@ constexpr double kLatestSeconds = 1e9;
 constexpr int kEndOfStream = AVERROR_EOF;
 constexpr int kOutOfSteps = -1000001;  // step budget exhausted
 constexpr int kModeChanged = -1000002; // a non-key packet in an intra-only stream
-
-// The header written in front of every grabbed frame.
-BitmapInfoHeader bitmapHeader(int32_t width, int32_t height) {
-  BitmapInfoHeader h{};
-  h.biSize = sizeof(BitmapInfoHeader);
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = 24;
-  h.biCompression = 0;
-  h.biSizeImage = static_cast<uint32_t>(3 * static_cast<int64_t>(width) * height);
-  return h;
-}
 
 // 40 + 3 * width * height, or -1 when it does not fit a 32-bit size.
 int64_t frameBytes(int32_t width, int32_t height) {
@@ -102,6 +99,7 @@ class FfmpegMediaDetector final : public MediaDetector {
   int32_t getStreamMediaType(MediaType* type) override;
   int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer, int32_t width,
                         int32_t height) override;
+  int64_t framesDecoded() const override { return framesDecoded_; }
 
  private:
   AVStream* stream() const { return format_->streams[current_]; }
@@ -114,14 +112,16 @@ class FfmpegMediaDetector final : public MediaDetector {
 
   int32_t position(int64_t target);
   int32_t seekBefore(int64_t target, int* budget);
-  bool keyframeBetween(int64_t from, int64_t target) const;
+  int64_t keyframeBefore(int64_t target) const;
+  void noteKeyframe(const AVPacket* packet);
   int walkForward(int64_t target, int* budget);
   void promoteAhead();
   int fetchAhead(int* budget);
   int readPacket(AVPacket* into, int* budget);
+  int readFilePacket(AVPacket* into, int* budget);
+  int gatherFromKeyframe(int64_t target, int* budget);
   int decodeNext(AVFrame* into, int64_t* ticks, int* budget);
   int32_t decodeShownPacket();
-  int32_t writeBitmap(const AVFrame* frame, uint8_t* buffer, int32_t width, int32_t height);
 
   FormatPtr format_;
   int current_ = 0;
@@ -138,17 +138,21 @@ class FfmpegMediaDetector final : public MediaDetector {
   bool atEnd_ = false;         // nothing more to read after ahead
   bool draining_ = false;      // the decoder has been told the input has ended
   bool positioned_ = false;    // the reading position is known (else seek first)
+  bool freshFile_ = false;     // nothing read since the file was opened
+  // After a seek: the packets from the last keyframe before the time asked
+  // for, read ahead and not yet decoded; the first backlogCount_ are used.
+  std::vector<AvPacketPtr> backlog_;
+  size_t backlogCount_ = 0;
+  size_t backlogNext_ = 0;
+  std::vector<int64_t> keyframes_;  // ticks of the keyframes read, ascending
   int64_t shownTicks_ = 0;
   int64_t aheadTicks_ = 0;
   int64_t lastTicks_ = 0;      // time of the last frame or packet read, for untimed ones
   int64_t frameTicks_ = 0;     // duration of one frame in ticks, at least 1
-  SwsPtr scaler_;
-  bool scalerFullRange_ = false;  // the range and matrix the scaler was set to
-  int scalerSpace_ = -1;
-  AvBytesPtr scaled_;             // top-down BGR at the requested size
-  int scaledStride_ = 0;
-  int32_t scaledWidth_ = 0;
-  int32_t scaledHeight_ = 0;
+  int64_t framesDecoded_ = 0;
+  int64_t walkTarget_ = 0;     // the time the grab under way asks for
+  int64_t latestPacket_ = std::numeric_limits<int64_t>::min();  // latest packet time sent
+  BitmapWriter writer_;
 };
 
 bool FfmpegMediaDetector::init() {
@@ -193,6 +197,7 @@ int32_t FfmpegMediaDetector::putFilename(const char* fileName) {
     return VFW_E_INVALID_FILE_FORMAT;
   }
   format_ = std::move(format);
+  freshFile_ = true;
   return S_OK;
 }
 
@@ -279,7 +284,7 @@ int32_t FfmpegMediaDetector::getStreamMediaType(MediaType* type) {
   double rate = 0.0;
   getFrameRate(&rate);
   info->AvgTimePerFrame = rate > 0.0 ? std::llround(kTicksPerSecond / rate) : 0;
-  info->bmiHeader = bitmapHeader(width, height);
+  info->bmiHeader = grabbedFrameHeader(width, height);
   type->majortype = MEDIATYPE_Video;
   type->formattype = FORMAT_VideoInfo;
   type->cbFormat = sizeof(VideoInfoHeader);
@@ -310,13 +315,13 @@ int32_t FfmpegMediaDetector::getBitmapBits(double streamTime, int32_t* size, uin
     const int32_t decoded = decodeShownPacket();
     if (decoded < 0) return decoded;
   }
-  return writeBitmap(shownFrame_.get(), buffer, width, height);
+  return writer_.write(shownFrame_.get(), buffer, width, height);
 }
 
 void FfmpegMediaDetector::closeDecoder() {
-  codec_.reset();
-  scaler_.reset();
   resetPosition();
+  codec_.reset();
+  keyframes_.clear();
   positioned_ = false;
 }
 
@@ -343,12 +348,15 @@ int32_t FfmpegMediaDetector::openDecoder() {
   frameTicks_ = (rate.num > 0 && rate.den > 0) ? av_rescale_q(1, av_inv_q(rate), kTickBase) : 0;
   if (frameTicks_ <= 0) frameTicks_ = kTicksPerSecond / 30;
   resetPosition();
-  // A fresh stream reads from its start without a seek.
-  positioned_ = true;
+  // Nothing read yet: the stream is read from its start without a seek.
+  positioned_ = freshFile_;
   return S_OK;
 }
 
 void FfmpegMediaDetector::resetPosition() {
+  for (size_t i = backlogNext_; i < backlogCount_; ++i) av_packet_unref(backlog_[i].get());
+  backlogCount_ = backlogNext_ = 0;
+  latestPacket_ = std::numeric_limits<int64_t>::min();
   haveShown_ = haveAhead_ = shownDecoded_ = atEnd_ = draining_ = false;
   if (shownFrame_) av_frame_unref(shownFrame_.get());
   if (aheadFrame_) av_frame_unref(aheadFrame_.get());
@@ -374,16 +382,17 @@ int64_t FfmpegMediaDetector::timestampOf(int64_t ticks) const {
 // shownPacket_), or the first frame when target lies before it.
 int32_t FfmpegMediaDetector::position(int64_t target) {
   int budget = kStepBudget;
-  bool seek = !positioned_;
+  walkTarget_ = target;
+  bool seek = !positioned_ || (haveShown_ && target < shownTicks_);
   if (!seek) {
-    const bool started = haveShown_ || haveAhead_;
-    const int64_t from = haveShown_ ? shownTicks_ : (haveAhead_ ? aheadTicks_ : 0);
-    if (haveShown_ && target < shownTicks_) {
+    // Decode forward from the last frame read, unless the time is more than
+    // a few seconds ahead, or a keyframe lies well between (a seek would
+    // then start decoding further on).
+    const int64_t reached = haveAhead_ ? aheadTicks_ : (haveShown_ ? shownTicks_ : 0);
+    if (target - reached > kBlindForward) {
       seek = true;
-    } else if (started && target - from > kForwardWindow) {
-      seek = keyframeBetween(haveAhead_ ? aheadTicks_ : from, target);
-    } else if (!started && target > kForwardWindow) {
-      seek = keyframeBetween(0, target);
+    } else if (target - reached >= kSeekSaving) {
+      seek = keyframeBefore(target) >= reached + kSeekSaving;
     }
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -412,16 +421,35 @@ int32_t FfmpegMediaDetector::position(int64_t target) {
   return S_OK;
 }
 
-// True when the stream's index knows a keyframe after `from` and not after
-// `target`, or knows nothing (then a seek is the safe choice).
-bool FfmpegMediaDetector::keyframeBetween(int64_t from, int64_t target) const {
+// The time in ticks of the last keyframe at or before target known from
+// the stream's index or from the packets read so far; INT64_MIN if none.
+int64_t FfmpegMediaDetector::keyframeBefore(int64_t target) const {
+  int64_t latest = std::numeric_limits<int64_t>::min();
   AVStream* st = format_->streams[current_];
   const AVIndexEntry* entry =
       avformat_index_get_entry_from_timestamp(st, timestampOf(target), AVSEEK_FLAG_BACKWARD);
-  if (entry == nullptr) return true;
-  return ticksOf(entry->timestamp) > from;
+  if (entry != nullptr && ticksOf(entry->timestamp) <= target) latest = ticksOf(entry->timestamp);
+  auto after = std::upper_bound(keyframes_.begin(), keyframes_.end(), target);
+  if (after != keyframes_.begin()) latest = std::max(latest, *(after - 1));
+  return latest;
 }
 
+// Remembers the time of a keyframe packet of an inter-coded stream.
+void FfmpegMediaDetector::noteKeyframe(const AVPacket* packet) {
+  const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (intraOnly_ || (packet->flags & AV_PKT_FLAG_KEY) == 0 || ts == AV_NOPTS_VALUE ||
+      keyframes_.size() >= kKeyframesKept) {
+    return;
+  }
+  const int64_t ticks = ticksOf(ts);
+  auto at = std::lower_bound(keyframes_.begin(), keyframes_.end(), ticks);
+  if (at == keyframes_.end() || *at != ticks) keyframes_.insert(at, ticks);
+}
+
+// Seeks to a keyframe before target and reads the first frame (or packet)
+// there. Seeks may land a keyframe or more early: for inter-coded video the
+// packets are first gathered from the last keyframe before target on, so
+// that the earlier ones are never decoded.
 int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
   int64_t back = 0;
   for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
@@ -444,17 +472,47 @@ int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
     avcodec_flush_buffers(codec_.get());
     resetPosition();
     positioned_ = true;
+    if (!intraOnly_ && gatherFromKeyframe(target, budget) == kOutOfSteps) return VX_E_DECODE;
     const int got = fetchAhead(budget);
     if (got == kOutOfSteps) return VX_E_DECODE;
-    if (got == kModeChanged) {
-      // Mode switched to full decoding: the packets must be read again.
-      continue;
-    }
+    if (got == kModeChanged) continue;  // read again, decoding every frame
     if (got < 0 && got != kEndOfStream) return VX_E_DECODE;
     if (fromStart || (haveAhead_ && aheadTicks_ <= target)) return S_OK;
     back = back == 0 ? kTicksPerSecond : 2 * back;
   }
   return VX_E_DECODE;
+}
+
+// Reads packets into the backlog until no later one can be shown at target
+// (its decoding time is after target), keeping only those from the last
+// keyframe at or before target. Without keyframe marks all are kept.
+int FfmpegMediaDetector::gatherFromKeyframe(int64_t target, int* budget) {
+  backlogCount_ = backlogNext_ = 0;
+  while (backlogCount_ < kBacklogLimit) {
+    if (backlogCount_ == backlog_.size()) {
+      backlog_.emplace_back(av_packet_alloc());
+      if (!backlog_.back()) {
+        backlog_.pop_back();
+        return 0;  // decode from what there is
+      }
+    }
+    AVPacket* packet = backlog_[backlogCount_].get();
+    const int r = readFilePacket(packet, budget);
+    if (r < 0) return r;
+    const int64_t shown = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    const int64_t decoded = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && shown != AV_NOPTS_VALUE &&
+        ticksOf(shown) <= target && backlogCount_ > 0) {
+      // A later keyframe, still not after target: decoding starts there.
+      for (size_t i = 0; i < backlogCount_; ++i) av_packet_unref(backlog_[i].get());
+      std::swap(backlog_[0], backlog_[backlogCount_]);
+      backlogCount_ = 1;
+    } else {
+      ++backlogCount_;
+    }
+    if (decoded != AV_NOPTS_VALUE && ticksOf(decoded) > target) return 0;
+  }
+  return 0;
 }
 
 // The frame (or packet) ahead becomes the one shown.
@@ -489,7 +547,13 @@ int FfmpegMediaDetector::walkForward(int64_t target, int* budget) {
 // Reads the next frame (intra-only: the next packet) into the ahead slot.
 int FfmpegMediaDetector::fetchAhead(int* budget) {
   if (intraOnly_) {
-    const int r = readPacket(aheadPacket_.get(), budget);
+    int r = 0;
+    // A packet the demuxer found damaged (the cut-off last one of a truncated
+    // file) is passed over, so that the frame before it is shown.
+    do {
+      av_packet_unref(aheadPacket_.get());
+      r = readPacket(aheadPacket_.get(), budget);
+    } while (r == 0 && (aheadPacket_->flags & (AV_PKT_FLAG_CORRUPT | AV_PKT_FLAG_DISCARD)) != 0);
     if (r == kEndOfStream) {
       atEnd_ = true;
       return r;
@@ -518,14 +582,27 @@ int FfmpegMediaDetector::fetchAhead(int* budget) {
   return 0;
 }
 
-// Reads the next packet of the current stream.
+// Reads the next packet of the current stream: first those gathered after
+// a seek, then from the file.
 int FfmpegMediaDetector::readPacket(AVPacket* into, int* budget) {
+  if (backlogNext_ < backlogCount_) {
+    av_packet_move_ref(into, backlog_[backlogNext_++].get());
+    return 0;
+  }
+  return readFilePacket(into, budget);
+}
+
+int FfmpegMediaDetector::readFilePacket(AVPacket* into, int* budget) {
   while (true) {
     if (--*budget < 0) return kOutOfSteps;
     const int r = av_read_frame(format_.get(), into);
     if (r == AVERROR(EAGAIN)) continue;
     if (r < 0) return kEndOfStream;  // end of file, or a file that cannot be read on
-    if (into->stream_index == current_ && into->size > 0) return 0;
+    freshFile_ = false;
+    if (into->stream_index == current_ && into->size > 0) {
+      noteKeyframe(into);
+      return 0;
+    }
     av_packet_unref(into);
   }
 }
@@ -537,6 +614,7 @@ int FfmpegMediaDetector::decodeNext(AVFrame* into, int64_t* ticks, int* budget) 
     if (--*budget < 0) return kOutOfSteps;
     int r = avcodec_receive_frame(codec_.get(), into);
     if (r == 0) {
+      ++framesDecoded_;
       if ((into->flags & AV_FRAME_FLAG_CORRUPT) != 0 || into->decode_error_flags != 0) {
         av_frame_unref(into);
         continue;
@@ -555,6 +633,15 @@ int FfmpegMediaDetector::decodeNext(AVFrame* into, int64_t* ticks, int* budget) 
       avcodec_send_packet(codec_.get(), nullptr);
       draining_ = true;
       continue;
+    }
+    // A frame that lies before one already read, itself not after target,
+    // can be shown neither now nor by any later grab: the decoder may pass
+    // it over when nothing refers to it (a non-reference B-frame).
+    if (packet_->pts != AV_NOPTS_VALUE) {
+      const int64_t packetTicks = ticksOf(packet_->pts);
+      const bool unseen = packetTicks < latestPacket_ && latestPacket_ <= walkTarget_;
+      codec_->skip_frame = unseen ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+      latestPacket_ = std::max(latestPacket_, packetTicks);
     }
     avcodec_send_packet(codec_.get(), packet_.get());  // a refused packet is skipped
     av_packet_unref(packet_.get());
@@ -583,66 +670,8 @@ int32_t FfmpegMediaDetector::decodeShownPacket() {
     av_frame_unref(shownFrame_.get());
     return VX_E_DECODE;
   }
+  ++framesDecoded_;
   shownDecoded_ = true;
-  return S_OK;
-}
-
-int32_t FfmpegMediaDetector::writeBitmap(const AVFrame* frame, uint8_t* buffer, int32_t width,
-                                         int32_t height) {
-  if (frame->width <= 0 || frame->height <= 0 || frame->data[0] == nullptr) return VX_E_DECODE;
-  // The "J" formats are the plain ones at full range; the range and matrix
-  // are then given to the scaler from the frame itself.
-  AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
-  bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-  switch (format) {
-    case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ440P: format = AV_PIX_FMT_YUV440P; fullRange = true; break;
-    case AV_PIX_FMT_YUVJ411P: format = AV_PIX_FMT_YUV411P; fullRange = true; break;
-    default: break;
-  }
-  SwsContext* previous = scaler_.get();
-  SwsContext* scaler = sws_getCachedContext(scaler_.release(), frame->width, frame->height, format,
-                                            width, height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
-                                            nullptr, nullptr);
-  scaler_.reset(scaler);
-  if (scaler == nullptr) return VX_E_DECODE;
-  const int space = frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
-  if (scaler != previous || fullRange != scalerFullRange_ || space != scalerSpace_) {
-    const int* coefficients = sws_getCoefficients(space);
-    sws_setColorspaceDetails(scaler, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
-                             1 << 16);
-    scalerFullRange_ = fullRange;
-    scalerSpace_ = space;
-  }
-
-  const int rowBytes = 3 * width;
-  if (!scaled_ || scaledWidth_ != width || scaledHeight_ != height) {
-    scaled_.reset();
-    scaledStride_ = (rowBytes + 63) & ~63;
-    // One spare row: the converters may write a little past a row's end.
-    scaled_.reset(static_cast<uint8_t*>(
-        av_malloc(static_cast<size_t>(scaledStride_) * (static_cast<size_t>(height) + 1))));
-    if (!scaled_) {
-      scaledWidth_ = scaledHeight_ = 0;
-      return E_OUTOFMEMORY;
-    }
-    scaledWidth_ = width;
-    scaledHeight_ = height;
-  }
-  uint8_t* planes[4] = {scaled_.get(), nullptr, nullptr, nullptr};
-  int strides[4] = {scaledStride_, 0, 0, 0};
-  const int rows = sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-  if (rows != height) return VX_E_DECODE;
-
-  const BitmapInfoHeader header = bitmapHeader(width, height);
-  std::memcpy(buffer, &header, sizeof header);
-  uint8_t* bits = buffer + sizeof header;
-  for (int32_t y = 0; y < height; ++y) {
-    std::memcpy(bits + static_cast<size_t>(height - 1 - y) * rowBytes,
-                scaled_.get() + static_cast<size_t>(y) * scaledStride_, rowBytes);
-  }
   return S_OK;
 }
 
