@@ -1,13 +1,17 @@
 // The media detector over FFmpeg: libavformat opens and demuxes, libavcodec
 // decodes (frame threads for inter-coded video), libswscale converts the
-// chosen frame to bottom-up BGR at the requested size.
+// chosen frame to bottom-up BGR at the requested size (frame_conversion.cpp).
 //
 // Positioning. The detector keeps the frame last shown and the first frame
-// decoded after it. A grab at a later time decodes forward from there; it
-// seeks (to the keyframe before the time, then decodes forward) only when the
-// time lies before the frame shown or so far ahead that a keyframe comes
-// first. For intra-only codecs the same walk runs over packets, and only the
-// packet of the frame actually shown is decoded.
+// decoded after it. A grab at a later time decodes forward from there. It
+// seeks only when the time lies before the frame shown, more than a second
+// ahead, or past a keyframe known from the index or from the packets read.
+// After a seek, packets are gathered from the last keyframe before the time
+// (a seek may land a keyframe or more early) and decoding starts there;
+// frames that no grab can show any more are left to the decoder to skip
+// when nothing refers to them. For intra-only codecs the same walk runs over
+// packets, and only the packet of the frame shown is decoded. Every loop is
+// bounded by a step budget per grab.
 
 #include "video/media_detector.h"
 
@@ -68,6 +72,8 @@ constexpr size_t kBacklogLimit = 1024;
 // Seeks that land after the wanted time are repeated this many times, each
 // further back, the last one from the start of the stream.
 constexpr int kSeekAttempts = 6;
+// Stream times beyond this many ticks either way are not told apart.
+constexpr int64_t kFarTicks = int64_t{1} << 60;
 // Largest time accepted as it is; later times mean "the last frame".
 constexpr double kLatestSeconds = 1e9;
 
@@ -365,17 +371,28 @@ void FfmpegMediaDetector::resetPosition() {
   lastTicks_ = -frameTicks_;
 }
 
+// Ticks from the stream's start, rounded to the nearest; timestamps of a
+// damaged file that lie absurdly far out are held at +-kFarTicks.
 int64_t FfmpegMediaDetector::ticksOf(int64_t timestamp) const {
   const AVStream* st = stream();
   const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
-  return av_rescale_q_rnd(timestamp - start, st->time_base, kTickBase,
-                          static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  int64_t sinceStart = 0;
+  if (__builtin_sub_overflow(timestamp, start, &sinceStart)) {
+    return timestamp < start ? -kFarTicks : kFarTicks;
+  }
+  const int64_t ticks = av_rescale_q_rnd(sinceStart, st->time_base, kTickBase,
+                                         static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  return std::clamp(ticks, -kFarTicks, kFarTicks);
 }
 
 int64_t FfmpegMediaDetector::timestampOf(int64_t ticks) const {
   const AVStream* st = stream();
   const int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
-  return start + av_rescale_q(ticks, kTickBase, st->time_base);
+  int64_t timestamp = 0;
+  if (__builtin_add_overflow(start, av_rescale_q(ticks, kTickBase, st->time_base), &timestamp)) {
+    return start < 0 ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+  }
+  return timestamp;
 }
 
 // Leaves the frame shown at target in shownFrame_ (intra-only: its packet in
