@@ -28,4 +28,7 @@ struct PlaybackState {
   int minutes;               // whole minutes of position at the last clock update
   double seconds;            // the rest of position at the last clock update
   double step;               // navigation, play and record step: 0.1 s
+
+ private:
+  bool folderEntered_ = false;  // the last splitPath made its folder the working folder
 };

@@ -1,6 +1,8 @@
 #pragma once
-// Widget callbacks of file opening, navigation, playing, recording and the
-// processing controls.
+// Widget callbacks of file opening, navigation, playing and recording; those
+// of the processing controls are in processing.h.
+#include "playback/processing.h"
+
 class Fl_Widget;
 
 void onOpenFile(Fl_Widget* widget, void* data);
@@ -12,7 +14,10 @@ void onGoToEnd(Fl_Widget* widget, void* data);
 void onVideoTime(Fl_Widget* widget, void* data);
 void onRecord(Fl_Widget* widget, void* data);
 
-void onExcludeBoxChanged(Fl_Widget* widget, void* data);
-void onProcessingOption(Fl_Widget* widget, void* data);
-void onSaveBackground(Fl_Widget* widget, void* data);
-void onThresholdChanged(Fl_Widget* widget, void* data);
+// Plays from the position until the play button is released or the stream
+// ends; the event check of each step runs pending callbacks nested inside.
+void playLoop();
+// Runs one recording run from the position (see recording.cpp).
+void recordLoop();
+// Shows a record time in seconds and as minutes : seconds.
+void showRecordTime(double elapsed);
