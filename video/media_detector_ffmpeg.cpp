@@ -415,7 +415,10 @@ int32_t FfmpegMediaDetector::position(int64_t target) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (seek) {
       const int32_t sought = seekBefore(target, &budget);
-      if (sought < 0) return sought;
+      if (sought < 0) {
+        positioned_ = false;  // where reading stands is not known any more
+        return sought;
+      }
     }
     const int r = walkForward(target, &budget);
     if (r == kModeChanged) {  // the stream turned out not to be intra-only
