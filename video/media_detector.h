@@ -97,6 +97,13 @@ class MediaDetector {
   // Negative or NaN times and sizes of 0 or less fail with E_INVALIDARG.
   virtual int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer,
                                 int32_t width, int32_t height) = 0;
+  // The frame the last grab delivered: its presentation time in seconds, on
+  // the clock of getBitmapBits' streamTime, and whether it is the last frame
+  // the stream could be read to (the grab asked for a time at or past it).
+  // E_FAIL when the last grab failed or no frame has been grabbed.
+  virtual int32_t getGrabbedFrame(double* /*presentationTime*/, bool* /*lastFrame*/) {
+    return E_FAIL;
+  }
   // Frames decoded since the detector was made: what grabs cost, for tests
   // and benchmarks.
   virtual int64_t framesDecoded() const { return 0; }

@@ -105,6 +105,7 @@ class FfmpegMediaDetector final : public MediaDetector {
   int32_t getStreamMediaType(MediaType* type) override;
   int32_t getBitmapBits(double streamTime, int32_t* size, uint8_t* buffer, int32_t width,
                         int32_t height) override;
+  int32_t getGrabbedFrame(double* presentationTime, bool* lastFrame) override;
   int64_t framesDecoded() const override { return framesDecoded_; }
 
  private:
@@ -145,6 +146,7 @@ class FfmpegMediaDetector final : public MediaDetector {
   bool draining_ = false;      // the decoder has been told the input has ended
   bool positioned_ = false;    // the reading position is known (else seek first)
   bool freshFile_ = false;     // nothing read since the file was opened
+  bool grabbed_ = false;       // the last grab delivered the frame shown
   // After a seek: the packets from the last keyframe before the time asked
   // for, read ahead and not yet decoded; the first backlogCount_ are used.
   std::vector<AvPacketPtr> backlog_;
@@ -309,6 +311,7 @@ int32_t FfmpegMediaDetector::getBitmapBits(double streamTime, int32_t* size, uin
     *size = static_cast<int32_t>(bytes);
     return S_OK;
   }
+  grabbed_ = false;
   if (!(streamTime >= 0.0)) return E_INVALIDARG;  // also NaN
   const int64_t target = streamTime < kLatestSeconds
                              ? std::llround(streamTime * kTicksPerSecond)
@@ -321,11 +324,22 @@ int32_t FfmpegMediaDetector::getBitmapBits(double streamTime, int32_t* size, uin
     const int32_t decoded = decodeShownPacket();
     if (decoded < 0) return decoded;
   }
-  return writer_.write(shownFrame_.get(), buffer, width, height);
+  const int32_t written = writer_.write(shownFrame_.get(), buffer, width, height);
+  grabbed_ = written >= 0;
+  return written;
+}
+
+int32_t FfmpegMediaDetector::getGrabbedFrame(double* presentationTime, bool* lastFrame) {
+  if (presentationTime == nullptr || lastFrame == nullptr) return E_POINTER;
+  if (!grabbed_ || !haveShown_) return E_FAIL;
+  *presentationTime = static_cast<double>(shownTicks_) / kTicksPerSecond;
+  *lastFrame = atEnd_ && !haveAhead_;
+  return S_OK;
 }
 
 void FfmpegMediaDetector::closeDecoder() {
   resetPosition();
+  grabbed_ = false;
   codec_.reset();
   keyframes_.clear();
   positioned_ = false;
