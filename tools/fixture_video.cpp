@@ -54,6 +54,8 @@ const char* containerOf(FixtureCodec codec) {
   switch (codec) {
     case FixtureCodec::kWmv2Wmv: return "asf";
     case FixtureCodec::kH264Mp4: return "mp4";
+    case FixtureCodec::kFfv1Mkv:
+    case FixtureCodec::kH264Mkv: return "matroska";
     default: return "avi";
   }
 }
@@ -78,6 +80,7 @@ bool openVideoOutput(AVFormatContext* file, const FixtureVideoSpec& spec, Output
       format = AV_PIX_FMT_BGR24;
       break;
     case FixtureCodec::kFfv1Avi:
+    case FixtureCodec::kFfv1Mkv:
       codec = avcodec_find_encoder(AV_CODEC_ID_FFV1);
       if (codec != nullptr) format = firstSupported(codec, {AV_PIX_FMT_BGR0, AV_PIX_FMT_GBRP});
       break;
@@ -89,6 +92,7 @@ bool openVideoOutput(AVFormatContext* file, const FixtureVideoSpec& spec, Output
       codec = avcodec_find_encoder(AV_CODEC_ID_WMV2);
       break;
     case FixtureCodec::kH264Mp4:
+    case FixtureCodec::kH264Mkv:
       codec = avcodec_find_encoder_by_name("libx264");
       break;
   }
@@ -109,6 +113,7 @@ bool openVideoOutput(AVFormatContext* file, const FixtureVideoSpec& spec, Output
   enc->gop_size = spec.keyframeInterval > 0 ? spec.keyframeInterval : 30;
   switch (spec.codec) {
     case FixtureCodec::kFfv1Avi:
+    case FixtureCodec::kFfv1Mkv:
       enc->gop_size = 1;
       break;
     case FixtureCodec::kMjpegAvi:
@@ -118,6 +123,7 @@ bool openVideoOutput(AVFormatContext* file, const FixtureVideoSpec& spec, Output
       if (spec.codec == FixtureCodec::kMjpegAvi) enc->color_range = AVCOL_RANGE_JPEG;
       break;
     case FixtureCodec::kH264Mp4:
+    case FixtureCodec::kH264Mkv:
       av_opt_set(enc->priv_data, "preset", "veryfast", 0);
       av_opt_set(enc->priv_data, "crf", "18", 0);
       break;

@@ -27,6 +27,10 @@ enum class FixtureCodec {
   kMjpegAvi,  // Motion JPEG in AVI, intra-only
   kWmv2Wmv,   // Windows Media Video 8 in ASF
   kH264Mp4,   // H.264 (libx264, with B-frames) in MP4
+  // Matroska states the length in its header, so a truncated copy still
+  // claims the whole length.
+  kFfv1Mkv,   // FFV1 in Matroska, lossless
+  kH264Mkv,   // H.264 (libx264, with B-frames) in Matroska
 };
 
 enum class FixtureLayout {
