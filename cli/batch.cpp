@@ -19,11 +19,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int workerCount(const Options& options) {
+int workerCount(const Options& options, size_t videos) {
   int jobs = options.jobs;
   if (jobs <= 0) jobs = static_cast<int>(std::thread::hardware_concurrency());
   if (jobs <= 0) jobs = 1;
-  const size_t videos = options.videos.size();
   return static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), videos > 0 ? videos : 1));
 }
 
@@ -79,10 +78,14 @@ class RowSink {
 }  // namespace
 
 std::vector<VideoOutputs> planOutputs(const Options& options) {
-  std::vector<VideoOutputs> outputs(options.videos.size());
+  return planOutputs(options, videoTasks(options));
+}
+
+std::vector<VideoOutputs> planOutputs(const Options& options, const std::vector<VideoTask>& tasks) {
+  std::vector<VideoOutputs> outputs(tasks.size());
   std::set<std::string> used;
-  for (size_t i = 0; i < options.videos.size(); ++i) {
-    std::string stem = fs::path(options.videos[i]).stem().string();
+  for (size_t i = 0; i < tasks.size(); ++i) {
+    std::string stem = fs::path(tasks[i].path).stem().string();
     if (stem.empty() || stem == "." || stem == "..") stem = "video";
     std::string name = stem;
     for (int n = 2; used.count(name) != 0; ++n) name = stem + "-" + std::to_string(n);
@@ -104,7 +107,13 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "verdaxel-score: %s\n", problem.c_str());
     return kExitUsage;
   }
-  const std::vector<VideoOutputs> outputs = planOutputs(options);
+  std::vector<VideoTask> tasks = videoTasks(options);
+  const bool keepSteps = !options.traceDir.empty() || !options.plotDir.empty();
+  for (VideoTask& task : tasks) {
+    task.scoring.keepSteps = keepSteps;
+    task.scoring.keepFrame = !options.plotDir.empty();
+  }
+  const std::vector<VideoOutputs> outputs = planOutputs(options, tasks);
   std::vector<std::string> outputPaths;
   const bool csvToFile = !options.csvPath.empty() && options.csvPath != "-";
   if (csvToFile) outputPaths.push_back(options.csvPath);
@@ -113,7 +122,8 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
     if (!o.plot.empty()) outputPaths.push_back(o.plot);
   }
   FileSet inputs;
-  for (const std::string& video : options.videos) inputs.add(video);
+  for (const VideoTask& task : tasks) inputs.add(task.path);
+  for (const SettingsFile& file : options.settingsFiles) inputs.add(file.path);
   FileSet written;
   for (const std::string& path : outputPaths) {
     if (inputs.contains(path)) {
@@ -134,29 +144,25 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
     return kExitUsage;
   }
   const bool csvToStdout = options.csvPath == "-";
-  RowSink rows(csvToStdout ? out : nullptr, csvToFile ? &csvFile : nullptr, options.videos.size());
+  RowSink rows(csvToStdout ? out : nullptr, csvToFile ? &csvFile : nullptr, tasks.size());
   if ((csvToFile || csvToStdout) && options.csvHeader) rows.header();
 
-  ScoreOptions scoring = options.scoring;
-  scoring.keepSteps = !options.traceDir.empty() || !options.plotDir.empty();
-  scoring.keepFrame = !options.plotDir.empty();
-
-  const int workers = workerCount(options);
+  const int workers = workerCount(options, tasks.size());
   ProgressDisplay progress(err, !options.quiet && isatty(fileno(err)) != 0, workers);
-  std::vector<VideoResult> results(options.videos.size());
+  std::vector<VideoResult> results(tasks.size());
   std::atomic<size_t> nextVideo{0};
   std::atomic<bool> outputFailed{false};
   auto message = [&](const std::string& text) { progress.print("verdaxel-score: " + text); };
 
   auto work = [&](int slot) {
-    for (size_t i = nextVideo++; i < options.videos.size(); i = nextVideo++) {
-      const std::string& path = options.videos[i];
+    for (size_t i = nextVideo++; i < tasks.size(); i = nextVideo++) {
+      const std::string& path = tasks[i].path;
       progress.begin(slot, path);
-      VideoResult result = scoreVideo(path, scoring, [&](double recordTime, double runLength) {
+      VideoResult result = scoreVideo(path, tasks[i].scoring, [&](double recordTime, double runLength) {
         progress.update(slot, recordTime, runLength);
       });
       progress.end(slot);
-      if (!result.ok()) message(path + ": " + result.error);
+      if (!result.whole()) message(path + ": " + result.status());
       if (result.ok() && result.unreadSteps > 0) {
         message(path + ": " + std::to_string(result.unreadSteps) +
                 " steps could not be read and were not scored");
@@ -167,7 +173,7 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
         outputFailed = true;
       }
       if (result.ok() && !outputs[i].plot.empty() &&
-          !writePlot(outputs[i].plot, result, scoring, &error)) {
+          !writePlot(outputs[i].plot, result, &error)) {
         message(error);
         outputFailed = true;
       }
@@ -190,13 +196,13 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
     outputFailed = true;
   }
   if (options.json) {
-    std::fputs(jsonSummary(results, scoring).c_str(), out);
+    std::fputs(jsonSummary(results, options.scoring).c_str(), out);
   } else if (options.csvPath.empty()) {
     std::fputs(summaryTable(results).c_str(), out);
   }
   std::fflush(out);
 
   bool allScored = true;
-  for (const VideoResult& r : results) allScored = allScored && r.ok();
+  for (const VideoResult& r : results) allScored = allScored && r.whole();
   return allScored && !outputFailed ? kExitScored : kExitSomeFailed;
 }

@@ -1,109 +1,47 @@
 #include "cli/options.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-
-#include "analysis/frame_tracker.h"
+#include "cli/video_settings.h"
 
 namespace {
 
 constexpr int kMaxJobs = 1024;
-// Latest stream time accepted for --start and --background-at, seconds.
-constexpr double kMaxSeconds = 1e7;
 
 ParseResult usageError(const std::string& message) {
   return {ParseOutcome::kError, message};
 }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-// A whole number from min to max written as decimal digits only: no sign,
-// no space, no fraction, no exponent.
-bool parseWhole(const std::string& text, long min, long max, long* out) {
-  if (text.empty() || text.size() > 12) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const long value = std::strtol(text.c_str(), nullptr, 10);
-  if (value < min || value > max) return false;
-  *out = value;
-  return true;
-}
-
-// A number of seconds: digits with an optional decimal point, nothing else.
-bool parseSeconds(const std::string& text, double* out) {
-  if (text.empty() || text.size() > 32 || text == ".") return false;
-  bool point = false;
-  for (char c : text) {
-    if (c == '.') {
-      if (point) return false;
-      point = true;
-    } else if (c < '0' || c > '9') {
-      return false;
-    }
-  }
-  errno = 0;
-  const double value = std::strtod(text.c_str(), nullptr);
-  if (errno != 0 || value > kMaxSeconds) return false;
-  *out = value;
-  return true;
-}
-
-std::string wholeMessage(const std::string& option, long min, long max, const std::string& text) {
-  const char* what = !text.empty() && text[0] == '-' ? "negative numbers are not allowed; " : "";
-  return option + ": " + what + "expected a whole number from " + std::to_string(min) + " to " +
-         std::to_string(max) + ", got " + quoted(text);
-}
-
-// The exclude box as four whole numbers "X0,Y0,W,H".
-bool parseBox(const std::string& text, ExcludeBox* box) {
-  double values[4];
-  size_t begin = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t comma = text.find(',', begin);
-    const bool last = i == 3;
-    if (last != (comma == std::string::npos)) return false;
-    const std::string part = text.substr(begin, last ? std::string::npos : comma - begin);
-    long value = 0;
-    if (!parseWhole(part, 0, kMaxFrameSide, &value)) return false;
-    values[i] = static_cast<double>(value);
-    begin = comma + 1;
-  }
-  *box = ExcludeBox{values[0], values[1], values[2], values[3]};
-  return true;
-}
-
 // What an option does with its value.
-enum class Kind { kFlag, kWhole, kSeconds, kText, kBox, kAnimal };
+enum class Kind { kFlag, kSetting, kWhole, kText };
 
 struct OptionSpec {
   const char* name;
   Kind kind;
-  long min;
-  long max;
+  const char* setting;  // kSetting: the setting it gives; kFlag: the setting it sets...
+  const char* value;    // ...to this value (null: the flag is handled by name)
 };
 
 const OptionSpec kSpecs[] = {
-    {"--x0", Kind::kWhole, 0, kMaxFrameSide},
-    {"--y0", Kind::kWhole, 0, kMaxFrameSide},
-    {"--r", Kind::kWhole, 0, kMaxFrameSide},
-    {"--exclude", Kind::kBox, 0, 0},
-    {"--no-exclude", Kind::kFlag, 0, 0},
-    {"--pixel-threshold", Kind::kWhole, 0, 255},
-    {"--pixel-count-threshold", Kind::kWhole, 0, kMaxFramePixels},
-    {"--ratio-threshold", Kind::kWhole, 0, 100},
-    {"--background-at", Kind::kSeconds, 0, 0},
-    {"--no-remove-background", Kind::kFlag, 0, 0},
-    {"--start", Kind::kSeconds, 0, 0},
-    {"--animal", Kind::kAnimal, 0, 0},
-    {"--csv", Kind::kText, 0, 0},
-    {"--no-header", Kind::kFlag, 0, 0},
-    {"--trace", Kind::kText, 0, 0},
-    {"--json", Kind::kFlag, 0, 0},
-    {"--plot", Kind::kText, 0, 0},
-    {"-j", Kind::kWhole, 1, kMaxJobs},
-    {"-q", Kind::kFlag, 0, 0},
+    {"--x0", Kind::kSetting, "x0", nullptr},
+    {"--y0", Kind::kSetting, "y0", nullptr},
+    {"--r", Kind::kSetting, "r", nullptr},
+    {"--auto-maze", Kind::kFlag, "auto_maze", "yes"},
+    {"--exclude", Kind::kSetting, "exclude", nullptr},
+    {"--no-exclude", Kind::kFlag, nullptr, nullptr},
+    {"--pixel-threshold", Kind::kSetting, "pixel_threshold", nullptr},
+    {"--pixel-count-threshold", Kind::kSetting, "pixel_count_threshold", nullptr},
+    {"--ratio-threshold", Kind::kSetting, "ratio_threshold", nullptr},
+    {"--background-at", Kind::kSetting, "background_at", nullptr},
+    {"--no-remove-background", Kind::kFlag, "remove_background", "no"},
+    {"--start", Kind::kSetting, "start", nullptr},
+    {"--animal", Kind::kSetting, "animal", nullptr},
+    {"--settings", Kind::kText, nullptr, nullptr},
+    {"--csv", Kind::kText, nullptr, nullptr},
+    {"--no-header", Kind::kFlag, nullptr, nullptr},
+    {"--trace", Kind::kText, nullptr, nullptr},
+    {"--json", Kind::kFlag, nullptr, nullptr},
+    {"--plot", Kind::kText, nullptr, nullptr},
+    {"-j", Kind::kWhole, nullptr, nullptr},
+    {"-q", Kind::kFlag, nullptr, nullptr},
 };
 
 const OptionSpec* findSpec(const std::string& name) {
@@ -113,74 +51,78 @@ const OptionSpec* findSpec(const std::string& name) {
   return nullptr;
 }
 
-// Stores a checked value of the option named name into options.
-void apply(const std::string& name, long whole, double seconds, const std::string& text,
-           Options* options) {
-  AnalysisSettings& s = options->scoring.settings;
-  const double value = static_cast<double>(whole);
-  if (name == "--x0") s.boundaryX0 = value;
-  else if (name == "--y0") s.boundaryY0 = value;
-  else if (name == "--r") s.boundaryR = value;
-  else if (name == "--no-exclude") s.excludeBox = false;
-  else if (name == "--pixel-threshold") s.pixelThreshold = value;
-  else if (name == "--pixel-count-threshold") s.pixelCountThreshold = value;
-  else if (name == "--ratio-threshold") s.ratioThreshold = value;
-  else if (name == "--background-at") options->scoring.backgroundAt = seconds;
-  else if (name == "--no-remove-background") s.removeBackground = false;
-  else if (name == "--start") options->scoring.start = seconds;
-  else if (name == "--animal") s.invertLevels = text == "dark";
-  else if (name == "--csv") options->csvPath = text;
-  else if (name == "--no-header") options->csvHeader = false;
-  else if (name == "--trace") options->traceDir = text;
-  else if (name == "--json") options->json = true;
-  else if (name == "--plot") options->plotDir = text;
-  else if (name == "-j") options->jobs = static_cast<int>(whole);
-  else if (name == "-q") options->quiet = true;
-}
+// What the parse has seen besides the values it stored.
+struct Seen {
+  bool noExclude = false;  // applied last, so that it holds wherever it stands
+  bool boundary = false;   // --x0, --y0 or --r
+};
 
 // Checks the value of one option and stores it.
-ParseResult takeValue(const OptionSpec& spec, const std::string& text, Options* options) {
+ParseResult takeValue(const OptionSpec& spec, const std::string& text, Options* options,
+                      Seen* seen) {
   const std::string name = spec.name;
-  long whole = 0;
-  double seconds = 0;
-  switch (spec.kind) {
-    case Kind::kFlag:
-      break;
-    case Kind::kWhole:
-      if (!parseWhole(text, spec.min, spec.max, &whole)) {
-        return usageError(wholeMessage(name, spec.min, spec.max, text));
-      }
-      break;
-    case Kind::kSeconds:
-      if (!parseSeconds(text, &seconds)) {
-        return usageError(name + ": expected seconds as a number of 0 or more (such as 1 or 2.5), got " +
-                          quoted(text));
-      }
-      break;
-    case Kind::kText:
-      if (text.empty()) return usageError(name + ": the path is empty");
-      break;
-    case Kind::kBox:
-      if (!parseBox(text, &options->scoring.excludeBox)) {
-        return usageError(name + ": expected four whole numbers X0,Y0,W,H from 0 to " +
-                          std::to_string(kMaxFrameSide) + " (such as 340,0,146,26), got " +
-                          quoted(text));
-      }
-      break;
-    case Kind::kAnimal:
-      if (text != "bright" && text != "dark") {
-        return usageError(name + ": expected 'bright' or 'dark', got " + quoted(text));
-      }
-      break;
+  if (spec.kind == Kind::kSetting || (spec.kind == Kind::kFlag && spec.setting != nullptr)) {
+    const int setting = findSetting(spec.setting);
+    std::string problem;
+    if (!applySetting(setting, spec.kind == Kind::kFlag ? spec.value : text, &options->scoring,
+                      &problem)) {
+      return usageError(name + ": " + problem);
+    }
+    seen->boundary = seen->boundary || setting == kSettingX0 || setting == kSettingY0 ||
+                     setting == kSettingR;
+    return {};
   }
-  apply(name, whole, seconds, text, options);
+  if (spec.kind == Kind::kText && text.empty()) return usageError(name + ": the path is empty");
+  if (name == "-j") {
+    long jobs = 0;
+    if (!parseWhole(text, 1, kMaxJobs, &jobs)) return usageError(name + ": " + wholeProblem(1, kMaxJobs, text));
+    options->jobs = static_cast<int>(jobs);
+  } else if (name == "--no-exclude") {
+    seen->noExclude = true;
+  } else if (name == "--settings") {
+    SettingsFile file;
+    file.path = text;
+    file.position = options->videos.size();
+    options->settingsFiles.push_back(std::move(file));
+  } else if (name == "--csv") {
+    options->csvPath = text;
+  } else if (name == "--no-header") {
+    options->csvHeader = false;
+  } else if (name == "--trace") {
+    options->traceDir = text;
+  } else if (name == "--json") {
+    options->json = true;
+  } else if (name == "--plot") {
+    options->plotDir = text;
+  } else if (name == "-q") {
+    options->quiet = true;
+  }
   return {};
 }
 
 }  // namespace
 
+std::vector<VideoTask> videoTasks(const Options& options) {
+  std::vector<VideoTask> tasks;
+  size_t next = 0;  // the next command-line video
+  auto commandLineUpTo = [&](size_t end) {
+    for (; next < end && next < options.videos.size(); ++next) {
+      tasks.push_back({options.videos[next], options.scoring});
+    }
+  };
+  for (const SettingsFile& file : options.settingsFiles) {
+    commandLineUpTo(file.position);
+    for (const SettingsRow& row : file.rows) {
+      tasks.push_back({row.video, rowOptions(options.scoring, row)});
+    }
+  }
+  commandLineUpTo(options.videos.size());
+  return tasks;
+}
+
 ParseResult parseOptions(int argc, const char* const* argv, Options* options) {
   bool optionsEnded = false;
+  Seen seen;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -208,27 +150,37 @@ ParseResult parseOptions(int argc, const char* const* argv, Options* options) {
       inlineValue = true;
     }
     const OptionSpec* spec = findSpec(name);
-    if (spec == nullptr) return usageError("unknown option " + quoted(arg));
+    if (spec == nullptr) return usageError("unknown option " + inQuotes(arg));
     if (spec->kind == Kind::kFlag) {
       if (inlineValue) return usageError(name + " takes no value");
     } else if (!inlineValue) {
       if (i + 1 >= argc) return usageError(name + " needs a value");
       value = argv[++i];
     }
-    const ParseResult taken = takeValue(*spec, value, options);
+    const ParseResult taken = takeValue(*spec, value, options, &seen);
     if (taken.outcome != ParseOutcome::kRun) return taken;
   }
+  if (seen.noExclude) options->scoring.settings.excludeBox = false;
 
-  if (options->videos.empty()) return usageError("no video given");
+  if (options->scoring.autoMaze && seen.boundary) {
+    return usageError("--auto-maze finds X0, Y0 and R itself; leave out --x0, --y0 and --r");
+  }
   if (options->json && options->csvPath == "-") {
     return usageError("--json and --csv - would both write to standard output");
   }
+  size_t videos = options->videos.size();
+  for (SettingsFile& file : options->settingsFiles) {
+    std::string error;
+    if (!readSettingsFile(&file, &error)) return usageError(error);
+    videos += file.rows.size();
+  }
+  if (videos == 0) return usageError("no video given");
   return {};
 }
 
 void printUsage(std::FILE* out) {
   std::fputs(
-      "usage: verdaxel-score [OPTIONS] VIDEO...\n"
+      "usage: verdaxel-score [OPTIONS] [--settings FILE.csv] VIDEO...\n"
       "\n"
       "Scores each video as the desktop program's Record button does after opening\n"
       "the file, and prints a table of the results (or CSV / JSON).\n"
@@ -236,6 +188,9 @@ void printUsage(std::FILE* out) {
       "maze and analysis (defaults are the desktop program's):\n"
       "  --x0 N, --y0 N          maze centre, pixels; up to the frame size [321, 241]\n"
       "  --r N                   half-width of the arms, pixels [36]\n"
+      "  --auto-maze             find X0, Y0 and R in the background frame (or the\n"
+      "                          first frame); a video without a plus maze in it\n"
+      "                          fails with 'no maze found: REASON' [off]\n"
       "  --exclude X0,Y0,W,H     the exclude box [340,0,146,26]\n"
       "  --no-exclude            do not blank the exclude box [it is blanked]\n"
       "  --pixel-threshold N     level above which a pixel is active, 0-255 [50]\n"
@@ -249,8 +204,20 @@ void printUsage(std::FILE* out) {
       "  --animal bright|dark    dark: gray levels inverted before background\n"
       "                          removal, for a dark animal on a light maze [bright]\n"
       "\n"
+      "settings per video:\n"
+      "  --settings FILE.csv     a CSV table with a row per video: a 'file' column and\n"
+      "                          any of x0, y0, r, auto_maze (yes/no), exclude\n"
+      "                          (X0,Y0,W,H or none), pixel_threshold,\n"
+      "                          pixel_count_threshold, ratio_threshold, background_at\n"
+      "                          (seconds or none), remove_background (yes/no), start,\n"
+      "                          animal. Empty cells and missing columns take the\n"
+      "                          command line's values; relative video paths are\n"
+      "                          taken from the CSV file's folder. May be repeated\n"
+      "                          and mixed with videos on the command line.\n"
+      "\n"
       "output:\n"
-      "  --csv FILE              summary as CSV, a row per video; '-': stdout [none]\n"
+      "  --csv FILE              summary as CSV, a row per video, with the settings it\n"
+      "                          was scored with after the status; '-': stdout [none]\n"
       "  --no-header             leave out the CSV header row [header written]\n"
       "  --trace DIR             a CSV per video with a row per recording step [none]\n"
       "  --json                  summary as JSON on stdout instead of the table [off]\n"
@@ -259,7 +226,11 @@ void printUsage(std::FILE* out) {
       "  -q                      no progress display [shown when stderr is a terminal]\n"
       "  -h, --help              this text\n"
       "\n"
-      "Exit status: 0 every video scored, 1 a video or an output failed (the others are\n"
-      "still scored and reported), 2 usage error (nothing scored).\n",
+      "A video whose frames end more than 1 s before its stated length is scored up\n"
+      "to its last frame and reported as 'truncated: frames end at T s of L s'.\n"
+      "\n"
+      "Exit status: 0 every video scored whole, 1 a video or an output failed or a\n"
+      "video was truncated (the others are still scored and reported), 2 usage error\n"
+      "or unusable settings file (nothing scored).\n",
       out);
 }

@@ -29,7 +29,7 @@ using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
 constexpr int kPanelWidth = 330;   // the bars and numbers right of the frame
 constexpr int kHeaderHeight = 30;  // the file name above everything
-constexpr int kMinHeight = 400;    // room for the panel under short frames
+constexpr int kMinHeight = 420;    // room for the panel under short frames
 
 struct Color {
   double r, g, b;
@@ -220,20 +220,26 @@ void drawPanel(cairo_t* cr, const VideoResult& result, double left, double top) 
     std::snprintf(text, sizeof text, "Unreadable steps: %d", result.unreadSteps);
     lines.push_back(text);
   }
+  const AnalysisSettings& b = result.scoredWith.settings;
+  std::snprintf(text, sizeof text, "Maze X0 %d, Y0 %d, R %d%s", truncateValue(b.boundaryX0),
+                truncateValue(b.boundaryY0), truncateValue(b.boundaryR),
+                result.mazeFound ? " (found)" : "");
+  lines.push_back(text);
+  if (!result.whole()) lines.push_back(result.status());
   cairo_set_font_size(cr, 13);
   for (size_t i = 0; i < lines.size(); ++i) {
     drawText(cr, left, top + 210 + static_cast<double>(i) * 20, lines[i]);
   }
   cairo_set_font_size(cr, 11);
   cairo_set_source_rgb(cr, 0.35, 0.35, 0.35);
-  drawText(cr, left, top + 350, "Heat: where the animal's centre was, per step.");
-  drawText(cr, left, top + 366, "Line: its track, green start, red end.");
+  drawText(cr, left, top + 386, "Heat: where the animal's centre was, per step.");
+  drawText(cr, left, top + 402, "Line: its track, green start, red end.");
 }
 
 }  // namespace
 
-bool writePlot(const std::string& path, const VideoResult& result, const ScoreOptions& options,
-               std::string* error) {
+bool writePlot(const std::string& path, const VideoResult& result, std::string* error) {
+  const ScoreOptions& options = result.scoredWith;
   if (result.width <= 0 || result.height <= 0) {
     *error = "no frame to draw";
     return false;

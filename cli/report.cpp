@@ -7,9 +7,14 @@ const std::array<const char*, kSummaryColumns> kSummaryHeader = {
     "file",           "closed_entries",       "open_entries",
     "open_arm_time",  "total_time",           "record_time",
     "open_time_percent", "open_entries_percent", "center_time",
-    "closed_arm_time", "first_open_entry_latency", "status"};
+    "closed_arm_time", "first_open_entry_latency", "status",
+    // The settings, as kSettingNames orders them.
+    "x0", "y0", "r", "auto_maze", "exclude", "pixel_threshold", "pixel_count_threshold",
+    "ratio_threshold", "background_at", "remove_background", "start", "animal"};
 
 namespace {
+
+constexpr size_t kStatusColumn = kResultColumns - 1;
 
 std::string oneDecimal(double value) {
   char text[64];
@@ -29,15 +34,35 @@ std::string percent(double part, double whole) {
   return whole > 0 ? oneDecimal(100.0 * part / whole) : std::string();
 }
 
-// Cells that are numbers in JSON (the rest are strings).
-bool isNumberColumn(size_t column) { return column != 0 && column != kSummaryColumns - 1; }
+// Result cells that are numbers (the rest are text).
+bool isNumberColumn(size_t column) { return column != 0 && column != kStatusColumn; }
+
+// A cell as a JSON value: numbers, flags and boxes as such, "none" and empty
+// cells as null, the rest as strings.
+std::string jsonValue(size_t column, const std::string& cell) {
+  if (column < kResultColumns && !isNumberColumn(column)) return jsonString(cell);
+  if (cell.empty() || cell == "none") return "null";
+  if (cell == "yes" || cell == "no") return cell == "yes" ? "true" : "false";
+  if (cell == "bright" || cell == "dark") return jsonString(cell);
+  if (cell.find(',') != std::string::npos) {  // the exclude box
+    std::string list = "[";
+    for (char c : cell) list += c == ',' ? std::string(", ") : std::string(1, c);
+    return list + "]";
+  }
+  return cell;
+}
 
 }  // namespace
 
 std::array<std::string, kSummaryColumns> summaryCells(const VideoResult& result) {
   std::array<std::string, kSummaryColumns> cells;
   cells[0] = result.file;
-  cells[11] = result.ok() ? "ok" : result.error;
+  cells[kStatusColumn] = result.status();
+  const auto settings = settingValues(result.scoredWith);
+  std::copy(settings.begin(), settings.end(), cells.begin() + kResultColumns);
+  if (result.scoredWith.autoMaze && !result.mazeFound) {
+    for (int k : {kSettingX0, kSettingY0, kSettingR}) cells[kResultColumns + k].clear();
+  }
   if (!result.ok()) return cells;
   const RunScores& s = result.scores;
   cells[1] = std::to_string(s.closedEntries);
@@ -114,13 +139,13 @@ std::string jsonSummary(const std::vector<VideoResult>& results, const ScoreOpti
                 "\"exclude\": [%.0f, %.0f, %.0f, %.0f], \"exclude_box\": %s, "
                 "\"pixel_threshold\": %.0f, \"pixel_count_threshold\": %.0f, "
                 "\"ratio_threshold\": %.0f, \"background_at\": %s, \"remove_background\": %s, "
-                "\"start\": %s, \"animal\": \"%s\"},\n",
+                "\"start\": %s, \"animal\": \"%s\", \"auto_maze\": %s},\n",
                 s.boundaryX0, s.boundaryY0, s.boundaryR, box.x0, box.y0, box.w, box.h,
                 s.excludeBox ? "true" : "false", s.pixelThreshold, s.pixelCountThreshold,
                 s.ratioThreshold,
                 options.backgroundAt ? plainNumber(*options.backgroundAt).c_str() : "null",
                 s.removeBackground ? "true" : "false", plainNumber(options.start).c_str(),
-                s.invertLevels ? "dark" : "bright");
+                s.invertLevels ? "dark" : "bright", options.autoMaze ? "true" : "false");
   std::string out = "{\n";
   out += settings;
   out += "  \"videos\": [";
@@ -131,11 +156,7 @@ std::string jsonSummary(const std::vector<VideoResult>& results, const ScoreOpti
       if (i > 0) out += ", ";
       out += jsonString(kSummaryHeader[i]);
       out += ": ";
-      if (!isNumberColumn(i)) {
-        out += jsonString(cells[i]);
-      } else {
-        out += cells[i].empty() ? "null" : cells[i];
-      }
+      out += jsonValue(i, cells[i]);
     }
     out += "}";
   }
@@ -144,23 +165,34 @@ std::string jsonSummary(const std::vector<VideoResult>& results, const ScoreOpti
 }
 
 std::string summaryTable(const std::vector<VideoResult>& results) {
-  static const char* const kHeadings[kSummaryColumns] = {
+  static const char* const kHeadings[kResultColumns] = {
       "File",          "Closed entries", "Open entries",   "Open arm (s)",
       "Total (s)",     "Record (s)",     "Open time %",    "Open entries %",
       "Centre (s)",    "Closed arm (s)", "First open (s)", "Status"};
-  std::vector<std::array<std::string, kSummaryColumns>> rows;
+  bool boundaryColumn = false;
+  for (const VideoResult& r : results) boundaryColumn = boundaryColumn || r.scoredWith.autoMaze;
+  // Columns shown: the results, with the boundary before the status.
+  std::vector<std::string> heading(std::begin(kHeadings), std::end(kHeadings));
+  if (boundaryColumn) heading.insert(heading.begin() + kStatusColumn, "Maze X0,Y0,R");
+  const size_t statusAt = heading.size() - 1;
+  std::vector<std::vector<std::string>> rows;
   rows.reserve(results.size() + 1);
-  std::array<std::string, kSummaryColumns> heading;
-  std::copy(std::begin(kHeadings), std::end(kHeadings), heading.begin());
   rows.push_back(heading);
   for (const VideoResult& r : results) {
-    auto cells = summaryCells(r);
-    for (size_t i = 1; i + 1 < cells.size(); ++i) {
-      if (cells[i].empty()) cells[i] = "-";
+    const auto cells = summaryCells(r);
+    std::vector<std::string> row(cells.begin(), cells.begin() + kResultColumns);
+    for (size_t i = 1; i < kStatusColumn; ++i) {
+      if (row[i].empty()) row[i] = "-";
     }
-    rows.push_back(cells);
+    if (boundaryColumn) {
+      const std::string* b = &cells[kResultColumns];
+      const std::string boundary =
+          b[kSettingX0].empty() ? "-" : b[kSettingX0] + "," + b[kSettingY0] + "," + b[kSettingR];
+      row.insert(row.begin() + kStatusColumn, boundary);
+    }
+    rows.push_back(std::move(row));
   }
-  size_t widths[kSummaryColumns] = {};
+  std::vector<size_t> widths(heading.size(), 0);
   for (const auto& row : rows) {
     for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
   }
@@ -169,11 +201,12 @@ std::string summaryTable(const std::vector<VideoResult>& results) {
     std::string line;
     for (size_t i = 0; i < row.size(); ++i) {
       const size_t pad = widths[i] - row[i].size();
+      const bool text = i == 0 || i == statusAt;
       if (i > 0) line += "  ";
       // Text columns to the left, numbers to the right.
-      if (isNumberColumn(i)) line.append(pad, ' ');
+      if (!text) line.append(pad, ' ');
       line += row[i];
-      if (!isNumberColumn(i) && i + 1 < row.size()) line.append(pad, ' ');
+      if (text && i + 1 < row.size()) line.append(pad, ' ');
     }
     out += line + "\n";
   }

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "analysis/frame_tracker.h"
+#include "analysis/maze_detect.h"
 #include "analysis/pipeline.h"
 #include "analysis/truncate.h"
 #include "video/result_codes.h"
@@ -81,18 +82,54 @@ double expectedRunLength(double streamLength, double start) {
   return std::max(0.0, std::min(toEnd, kRecordTimeLimit + kPlaybackStep));
 }
 
+// Where the decodable frames end, once a grab has reached the last of them.
+struct FramesEnd {
+  bool known = false;
+  double end = 0;  // the last frame's presentation time plus one frame's duration
+};
+
+// After a successful grab: notes where the frames end when the grab reached
+// the last frame. A detector that cannot tell leaves it unknown.
+void noteFramesEnd(const FrameTracker& tracker, FramesEnd* frames) {
+  if (frames->known) return;
+  double shown = 0;
+  bool last = false;
+  if (tracker.mediaDet->getGrabbedFrame(&shown, &last) < 0 || !last) return;
+  const double frameDuration = tracker.frameRate > 0 ? 1.0 / tracker.frameRate : 0.0;
+  frames->known = true;
+  frames->end = shown + std::min(frameDuration, kTruncationMargin);
+}
+
+bool truncated(const FramesEnd& frames, double streamLength) {
+  return frames.known && streamLength - frames.end > kTruncationMargin;
+}
+
+std::string truncationText(double framesEnd, double streamLength) {
+  char text[96];
+  std::snprintf(text, sizeof text, "truncated: frames end at %.1f s of %.1f s", framesEnd,
+                streamLength);
+  return text;
+}
+
 }  // namespace
+
+std::string VideoResult::status() const {
+  if (!ok()) return error;
+  if (framesEnd >= 0) return truncationText(framesEnd, streamLength);
+  return "ok";
+}
 
 VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
                        const ProgressFn& progress) {
   VideoResult result;
   result.file = path;
+  result.scoredWith = options;
   result.error = fileProblem(path);
   if (!result.ok()) return result;
 
   FrameTracker tracker;
   tracker.failureLog = nullptr;  // failures become the video's status instead
-  const AnalysisSettings& settings = options.settings;
+  AnalysisSettings& settings = result.scoredWith.settings;
 
   // As Open File does: position 0, open, process the first frame.
   double position = 0;
@@ -104,20 +141,26 @@ VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
   result.width = tracker.width;
   result.height = tracker.height;
   result.streamLength = tracker.streamLength;
-  if (truncateValue(settings.boundaryX0) > tracker.width ||
-      truncateValue(settings.boundaryY0) > tracker.height) {
+  if (!options.autoMaze && (truncateValue(settings.boundaryX0) > tracker.width ||
+                            truncateValue(settings.boundaryY0) > tracker.height)) {
     char text[96];
     std::snprintf(text, sizeof text, "boundary centre outside the %dx%d frame", tracker.width,
                   tracker.height);
     result.error = text;
     return result;
   }
+  FramesEnd frames;
   if (!processFrame(tracker, settings, position)) {
     result.error = "cannot read the first frame";
     return result;
   }
+  noteFramesEnd(tracker, &frames);
   // Times past the end would quietly score nothing, or save the last frame
   // as background: refused instead.
+  if (!(tracker.streamLength > 0)) {
+    result.error = "the video states no length (a damaged or truncated file?)";
+    return result;
+  }
   if (options.backgroundAt && !(tracker.streamLength > *options.backgroundAt)) {
     result.error = "background time past the end of the video";
     return result;
@@ -134,34 +177,86 @@ VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
       result.error = "cannot read the background frame";
       return result;
     }
+    noteFramesEnd(tracker, &frames);
+    if (truncated(frames, tracker.streamLength) && !(frames.end > position)) {
+      result.error = "background time past the end of the frames (" +
+                     truncationText(frames.end, tracker.streamLength) + ")";
+      return result;
+    }
     saveBackground(tracker);
+  }
+
+  // The boundary from the frame just read: the background, else the first.
+  if (options.autoMaze) {
+    const MazeDetection maze = detectMaze(tracker.rgbBuf.get(), tracker.width, tracker.height);
+    if (!maze.found) {
+      result.error = "no maze found: " + maze.reason;
+      return result;
+    }
+    settings.boundaryX0 = maze.geometry.x0;
+    settings.boundaryY0 = maze.geometry.y0;
+    settings.boundaryR = maze.geometry.r;
+    result.mazeFound = true;
   }
   if (options.keepFrame) {
     result.frame.assign(tracker.rgbBuf.get(), tracker.rgbBuf.get() + tracker.byteCount);
   }
 
+  // The run ends at the first position not before the end of the stream,
+  // or of the frames when they end early.
+  double runEnd = tracker.streamLength;
+  const double start = options.start;
+  if (truncated(frames, tracker.streamLength)) {
+    runEnd = frames.end;
+    result.framesEnd = frames.end;
+    if (!(runEnd > start)) {
+      result.error = "start past the end of the frames (" +
+                     truncationText(frames.end, tracker.streamLength) + ")";
+      return result;
+    }
+  }
+
   // Record pressed at the start position. Moving there would process its
   // frame, but the run resets the region state and every step analyses its
   // own frame, so nothing of that frame reaches the scores: it is skipped.
-  position = options.start;
-  const double runLength = expectedRunLength(tracker.streamLength, position);
+  position = start;
   if (options.keepSteps) {
-    result.steps.reserve(static_cast<size_t>(runLength / kPlaybackStep) + 2);
+    result.steps.reserve(static_cast<size_t>(expectedRunLength(runEnd, start) / kPlaybackStep) + 2);
   }
   RecordingRun run(tracker, settings.ratioThreshold);
-  if (tracker.streamLength > position) {
+  RunScores scores;
+  bool pastFrames = false;  // a step began after the end of the frames
+  if (runEnd > position) {
     while (run.mayBeginStep()) {
+      const double from = position;
+      scores = run.scores();
       run.beginStep(position, kPlaybackStep);
       const bool analysed = processFrame(tracker, settings, position);
+      if (analysed && !frames.known) {
+        noteFramesEnd(tracker, &frames);
+        if (truncated(frames, tracker.streamLength)) {
+          runEnd = frames.end;
+          result.framesEnd = frames.end;
+          // The step before was already the last one of a run that ends there.
+          pastFrames = !(runEnd > from);
+          if (pastFrames) break;
+        }
+      }
       run.scoreStep(analysed, kPlaybackStep);
       if (!analysed) ++result.unreadSteps;
       if (options.keepSteps) {
         result.steps.push_back(recordStep(tracker, position, analysed, run.scores()));
       }
-      if (progress) progress(run.scores().elapsed, runLength);
-      if (!(tracker.streamLength > position)) break;
+      if (progress) progress(run.scores().elapsed, expectedRunLength(runEnd, start));
+      if (!(runEnd > position)) break;
     }
   }
-  result.scores = run.scores();
+  if (!pastFrames) scores = run.scores();
+  if (pastFrames && scores.elapsed == 0) {
+    result.error = "start past the end of the frames (" +
+                   truncationText(result.framesEnd, tracker.streamLength) + ")";
+    return result;
+  }
+  result.scores = scores;
   return result;
 }

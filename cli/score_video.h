@@ -25,6 +25,9 @@ struct ScoreOptions {
   std::optional<double> backgroundAt;
   // Position when the run starts (Record pressed there), seconds.
   double start = 0;
+  // Find X0, Y0 and R in the background frame (the first frame without one)
+  // instead of taking them from settings.
+  bool autoMaze = false;
   // Keep a StepRecord per recording step (for traces and plots). Adds a
   // pass over the active mask per step for the centroid.
   bool keepSteps = false;
@@ -51,21 +54,37 @@ struct StepRecord {
 // record time the run will reach at most.
 using ProgressFn = std::function<void(double recordTime, double runLength)>;
 
+// Frames that end this much earlier than the stream's length make the
+// video truncated, seconds.
+constexpr double kTruncationMargin = 1.0;
+
 struct VideoResult {
   std::string file;            // the path as given
   std::string error;           // empty when the video was scored; else a short reason
+  ScoreOptions scoredWith;     // the options used; with autoMaze, the boundary found
+  bool mazeFound = false;      // autoMaze: the boundary in scoredWith was found in the video
   RunScores scores;            // the run's outputs; meaningful when error is empty
   int unreadSteps = 0;         // steps whose frame could not be read (counted as nothing)
+  // Where the decodable frames end, seconds, when that is more than
+  // kTruncationMargin before streamLength: the run stopped there. -1: whole.
+  double framesEnd = -1;
   int32_t width = 0;           // frame size of the video
   int32_t height = 0;
   double streamLength = 0;     // seconds
   std::vector<uint8_t> frame;  // keepFrame: top-down RGB, width x height
   std::vector<StepRecord> steps;  // keepSteps: one per recording step
 
+  // Scored, whole or truncated.
   bool ok() const { return error.empty(); }
+  // Scored to the stream's end (or the time limit).
+  bool whole() const { return ok() && framesEnd < 0; }
+  // "ok", "truncated: frames end at T s of L s", or the error.
+  std::string status() const;
 };
 
 // Scores the video at path (UTF-8; relative to the working folder or
-// absolute). Never throws for a bad file: the reason is in error.
+// absolute). Never throws for a bad file: the reason is in error. A video
+// whose decodable frames end more than kTruncationMargin before the stream's
+// length is scored as if the stream ended there, and framesEnd says where.
 VideoResult scoreVideo(const std::string& path, const ScoreOptions& options,
                        const ProgressFn& progress = ProgressFn());

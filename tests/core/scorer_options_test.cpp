@@ -120,6 +120,10 @@ TEST(ScorerOptionsTest, BadValuesAreUsageErrors) {
       {{"-x", "a.avi"}, "unknown option '-x'"},
       {{"a.avi", "--x0"}, "--x0 needs a value"},
       {{"--x0", "5"}, "no video"},
+      {{"--auto-maze", "--r", "30", "a.avi"}, "--auto-maze finds X0, Y0 and R itself"},
+      {{"--settings", "", "a.avi"}, "--settings: the path is empty"},
+      {{"--settings", "/nonexistent/s.csv", "a.avi"}, "/nonexistent/s.csv: no such settings file"},
+      {{"--auto-maze=yes", "a.avi"}, "takes no value"},
   };
   for (const Case& c : cases) {
     std::string joined;

@@ -14,27 +14,12 @@
 
 #include "cli/batch.h"
 #include "cli/score_video.h"
-#include "tools/fixture_video.h"
-#include "tools/maze_scene.h"
+#include "scorer_fixtures.h"
 
 namespace fs = std::filesystem;
+using namespace scorer_fixtures;
 
 namespace {
-
-// A small maze: 160 x 120, centre (80, 60), arms 24 pixels wide; the
-// animal's ellipse covers about 190 pixels.
-MazeScene smallScene() {
-  MazeScene scene;
-  scene.width = 160;
-  scene.height = 120;
-  scene.centerX = 80;
-  scene.centerY = 60;
-  scene.halfWidth = 12;
-  scene.animalLength = 10;
-  scene.animalWidth = 6;
-  scene.timeStamp = false;
-  return scene;
-}
 
 // The animal's script, 20 frames a second for 4 s. Each place changes at a
 // time midway between two recording steps, so a step's frame is the same
@@ -58,56 +43,8 @@ constexpr int kFrames = 80;
 
 bool writeScripted(const std::string& path, bool darkAnimal, std::string* error) {
   const MazeScene scene = smallScene();
-  const std::vector<PathPoint> script = scriptedPath(scene);
-  FixtureVideoSpec spec;
-  spec.codec = FixtureCodec::kFfv1Avi;
-  spec.width = scene.width;
-  spec.height = scene.height;
-  spec.fpsNum = kFps;
-  spec.frameCount = kFrames;
-  return writeFixtureVideo(
-      path, spec,
-      [&](int frame, uint8_t* rgb, int stride) {
-        paintMaze(scene, rgb, stride);
-        paintAnimal(scene, placeAt(script, static_cast<double>(frame) / kFps), rgb, stride);
-        if (darkAnimal) invertPicture(scene, rgb, stride);
-      },
-      error);
-}
-
-ScoreOptions smallOptions() {
-  const MazeScene scene = smallScene();
-  ScoreOptions o;
-  o.settings.boundaryX0 = scene.centerX;
-  o.settings.boundaryY0 = scene.centerY;
-  o.settings.boundaryR = scene.halfWidth;
-  o.settings.pixelCountThreshold = 100;
-  o.excludeBox = ExcludeBox{0, 0, 0, 0};
-  o.backgroundAt = 0.5;
-  return o;
-}
-
-// Record time of a run from start on a stream of the given length, summed
-// step by step as the run sums it.
-double runRecordTime(double start, double streamLength) {
-  double position = start;
-  double elapsed = 0;
-  while (streamLength > position && elapsed < kRecordTimeLimit) {
-    position += kPlaybackStep;
-    elapsed += kPlaybackStep;
-  }
-  return elapsed;
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-size_t countLines(const std::string& text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  return writeSceneVideo(path, FixtureCodec::kFfv1Avi, scene, scriptedPath(scene), kFps, kFrames,
+                         darkAnimal, error);
 }
 
 class ScorerScoringTest : public ::testing::Test {
@@ -229,12 +166,14 @@ TEST_F(ScorerScoringTest, BadFilesGetStatusRowsWhileTheOthersAreScored) {
   std::vector<std::string> rows;
   while (std::getline(lines, row)) rows.push_back(row);
   ASSERT_EQ(rows.size(), 5u) << csv;
+  // Every row ends in the settings it was scored with.
+  const std::string settings = ",80,60,12,no,\"0,0,0,0\",50,100,60,0.5,yes,0,bright";
   EXPECT_EQ(rows[0].rfind(path("bright.avi") + ",2,2,1.0,", 0), 0u) << rows[0];
-  EXPECT_EQ(rows[0].substr(rows[0].size() - 3), ",ok");
-  EXPECT_EQ(rows[1], path("missing.avi") + ",,,,,,,,,,,file not found");
-  EXPECT_EQ(rows[2], path("notes.txt") + ",,,,,,,,,,,not a video");
-  EXPECT_EQ(rows[3], dir_.string() + ",,,,,,,,,,,is a folder");
-  EXPECT_EQ(rows[4].substr(rows[4].size() - 3), ",ok");  // scored, just nothing seen
+  EXPECT_NE(rows[0].find(",ok" + settings), std::string::npos) << rows[0];
+  EXPECT_EQ(rows[1], path("missing.avi") + ",,,,,,,,,,,file not found" + settings);
+  EXPECT_EQ(rows[2], path("notes.txt") + ",,,,,,,,,,,not a video" + settings);
+  EXPECT_EQ(rows[3], dir_.string() + ",,,,,,,,,,,is a folder" + settings);
+  EXPECT_NE(rows[4].find(",ok" + settings), std::string::npos);  // scored, just nothing seen
 }
 
 TEST_F(ScorerScoringTest, BoundaryOutsideTheFrameIsTheVideosError) {
