@@ -123,12 +123,15 @@ int runBatch(const Options& options, std::FILE* out, std::FILE* err) {
   }
   FileSet inputs;
   for (const VideoTask& task : tasks) inputs.add(task.path);
-  for (const SettingsFile& file : options.settingsFiles) inputs.add(file.path);
+  FileSet settingsFiles;
+  for (const SettingsFile& file : options.settingsFiles) settingsFiles.add(file.path);
   FileSet written;
   for (const std::string& path : outputPaths) {
-    if (inputs.contains(path)) {
-      std::fprintf(err, "verdaxel-score: refusing to write %s: it is one of the input videos\n",
-                   path.c_str());
+    const char* input = inputs.contains(path)          ? "one of the input videos"
+                        : settingsFiles.contains(path) ? "a settings file"
+                                                       : nullptr;
+    if (input != nullptr) {
+      std::fprintf(err, "verdaxel-score: refusing to write %s: it is %s\n", path.c_str(), input);
       return kExitUsage;
     }
     if (written.contains(path)) {

@@ -306,3 +306,21 @@ TEST_F(ScorerSettingsTest, SummaryRowsCarryTheirOwnSettings) {
   EXPECT_EQ(lines[3], video + ",0,0,0.0,3.0,3.0,0.0,,3.0,0.0,,ok,"
                               "80,60,12,no,\"0,0,0,0\",50,5000,60,0.5,yes,0,bright");
 }
+
+TEST_F(ScorerSettingsTest, OutputOverTheSettingsFileIsRefused) {
+  const std::string settings = "file\nday1/a.avi\n";
+  writeAll(path("keep.csv"), settings);
+  Options options;
+  ASSERT_EQ(parse({"--settings", path("keep.csv"), "--csv", path("keep.csv")}, &options).outcome,
+            ParseOutcome::kRun);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(runBatch(options, out, err), kExitUsage);
+  std::rewind(err);
+  char message[256] = {};
+  EXPECT_NE(std::fgets(message, sizeof message, err), nullptr);
+  EXPECT_NE(std::string(message).find("it is a settings file"), std::string::npos) << message;
+  std::fclose(out);
+  std::fclose(err);
+  EXPECT_EQ(readAll(path("keep.csv")), settings);
+}
