@@ -114,7 +114,7 @@ bool openVideoOutput(AVFormatContext* file, const FixtureVideoSpec& spec, Output
   switch (spec.codec) {
     case FixtureCodec::kFfv1Avi:
     case FixtureCodec::kFfv1Mkv:
-      enc->gop_size = 1;
+      enc->gop_size = spec.keyframeInterval > 0 ? spec.keyframeInterval : 1;
       break;
     case FixtureCodec::kMjpegAvi:
     case FixtureCodec::kWmv2Wmv:

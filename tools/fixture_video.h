@@ -23,7 +23,7 @@
 
 enum class FixtureCodec {
   kRawAvi,    // uncompressed BGR24 in AVI, lossless
-  kFfv1Avi,   // FFV1 (every frame a keyframe) in AVI, lossless
+  kFfv1Avi,   // FFV1 (every frame a keyframe, unless keyframeInterval says) in AVI, lossless
   kMjpegAvi,  // Motion JPEG in AVI, intra-only
   kWmv2Wmv,   // Windows Media Video 8 in ASF
   kH264Mp4,   // H.264 (libx264, with B-frames) in MP4
@@ -48,7 +48,7 @@ struct FixtureVideoSpec {
   int fpsNum = 30;           // frame rate fpsNum / fpsDen frames per second
   int fpsDen = 1;
   int frameCount = 30;       // frames written
-  int keyframeInterval = 0;  // frames between keyframes of inter codecs; 0: 30
+  int keyframeInterval = 0;  // frames between keyframes; 0: 30 (FFV1: 1, all keyframes)
 };
 
 using FixturePainter = std::function<void(int frame, uint8_t* rgb24, int stride)>;

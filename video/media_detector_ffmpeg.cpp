@@ -5,12 +5,16 @@
 // Positioning. The detector keeps the frame last shown and the first frame
 // decoded after it. A grab at a later time decodes forward from there. It
 // seeks only when the time lies before the frame shown, more than a second
-// ahead, or past a keyframe known from the index or from the packets read.
+// ahead, or past a keyframe known from the index or from the packets read,
+// and never forward once the file has been read to its end.
 // After a seek, packets are gathered from the last keyframe before the time
 // (a seek may land a keyframe or more early) and decoding starts there;
 // frames that no grab can show any more are left to the decoder to skip
-// when nothing refers to them. For intra-only codecs the same walk runs over
-// packets, and only the packet of the frame shown is decoded. Every loop is
+// when nothing refers to them. While every packet read is a keyframe (always
+// for intra-only codecs, and for others, such as FFV1, when each frame is
+// coded as one) the same walk runs over packets and only the packet of the
+// frame shown is decoded; the first packet or decoded frame that is not a
+// keyframe switches the stream to decoding every frame. Every loop is
 // bounded by a step budget per grab.
 
 #include "video/media_detector.h"
@@ -79,7 +83,7 @@ constexpr double kLatestSeconds = 1e9;
 
 constexpr int kEndOfStream = AVERROR_EOF;
 constexpr int kOutOfSteps = -1000001;  // step budget exhausted
-constexpr int kModeChanged = -1000002; // a non-key packet in an intra-only stream
+constexpr int kModeChanged = -1000002; // not every packet is a keyframe after all
 
 // 40 + 3 * width * height, or -1 when it does not fit a 32-bit size.
 int64_t frameBytes(int32_t width, int32_t height) {
@@ -126,7 +130,7 @@ class FfmpegMediaDetector final : public MediaDetector {
   int fetchAhead(int* budget);
   int readPacket(AVPacket* into, int* budget);
   int readFilePacket(AVPacket* into, int* budget);
-  int gatherFromKeyframe(int64_t target, int* budget);
+  int gatherFromKeyframe(int64_t target, bool fromLastKeyframe, int* budget);
   int decodeNext(AVFrame* into, int64_t* ticks, int* budget);
   int32_t decodeShownPacket();
 
@@ -136,13 +140,16 @@ class FfmpegMediaDetector final : public MediaDetector {
   AvPacketPtr packet_;
   AvFramePtr shownFrame_;   // the frame at or before the last time asked for
   AvFramePtr aheadFrame_;   // the first frame after it, already decoded
-  AvPacketPtr shownPacket_; // intra-only: the packet of the frame shown
-  AvPacketPtr aheadPacket_; // intra-only: the packet after it, read but not decoded
-  bool intraOnly_ = false;
+  AvPacketPtr shownPacket_; // keyframes only: the packet of the frame shown
+  AvPacketPtr aheadPacket_; // keyframes only: the packet after it, read but not decoded
+  bool intraCodec_ = false;    // the codec codes every frame by itself
+  bool keyframesOnly_ = false; // every packet read so far is a keyframe: walk over packets
+  bool keyMarksWrong_ = false; // a packet marked as a keyframe decoded to a frame that is none
   bool haveShown_ = false;
   bool haveAhead_ = false;
-  bool shownDecoded_ = false;  // intra-only: shownFrame_ holds shownPacket_ decoded
+  bool shownDecoded_ = false;  // keyframes only: shownFrame_ holds shownPacket_ decoded
   bool atEnd_ = false;         // nothing more to read after ahead
+  bool fileEnded_ = false;     // reading stopped at the end of the file, not at an error
   bool draining_ = false;      // the decoder has been told the input has ended
   bool positioned_ = false;    // the reading position is known (else seek first)
   bool freshFile_ = false;     // nothing read since the file was opened
@@ -318,11 +325,16 @@ int32_t FfmpegMediaDetector::getBitmapBits(double streamTime, int32_t* size, uin
                              : static_cast<int64_t>(kLatestSeconds) * kTicksPerSecond;
   const int32_t opened = openDecoder();
   if (opened < 0) return opened;
-  const int32_t found = position(target);
+  int32_t found = position(target);
   if (found < 0) return found;
-  if (intraOnly_) {
+  if (keyframesOnly_) {
     const int32_t decoded = decodeShownPacket();
-    if (decoded < 0) return decoded;
+    if (decoded == kModeChanged) {
+      found = position(target);  // again, decoding every frame
+      if (found < 0) return found;
+    } else if (decoded < 0) {
+      return decoded;
+    }
   }
   const int32_t written = writer_.write(shownFrame_.get(), buffer, width, height);
   grabbed_ = written >= 0;
@@ -355,11 +367,17 @@ int32_t FfmpegMediaDetector::openDecoder() {
   if (avcodec_parameters_to_context(codec.get(), st->codecpar) < 0) return VFW_E_INVALID_FILE_FORMAT;
   codec->pkt_timebase = st->time_base;
   const AVCodecDescriptor* descriptor = avcodec_descriptor_get(st->codecpar->codec_id);
-  intraOnly_ = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
-  // Intra-only streams decode one packet per grab; frame threads would only
-  // add delay. Inter-coded streams decode every frame: use all cores.
-  codec->thread_count = intraOnly_ ? 1 : 0;
-  codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  intraCodec_ = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+  keyframesOnly_ = true;  // until a packet or a frame says otherwise
+  keyMarksWrong_ = false;
+  // Intra-only streams decode one packet per grab: one thread. Others use
+  // every core on the slices of a frame, but not frame threads: with those
+  // the decoder may hand a frame out before its error concealment has marked
+  // it damaged, so whether a damaged frame is passed over would depend on
+  // the threads' timing, and the same file would not always give the same
+  // frames.
+  codec->thread_count = intraCodec_ ? 1 : 0;
+  codec->thread_type = FF_THREAD_SLICE;
   if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
   codec_ = std::move(codec);
 
@@ -377,7 +395,7 @@ void FfmpegMediaDetector::resetPosition() {
   for (size_t i = backlogNext_; i < backlogCount_; ++i) av_packet_unref(backlog_[i].get());
   backlogCount_ = backlogNext_ = 0;
   latestPacket_ = std::numeric_limits<int64_t>::min();
-  haveShown_ = haveAhead_ = shownDecoded_ = atEnd_ = draining_ = false;
+  haveShown_ = haveAhead_ = shownDecoded_ = atEnd_ = fileEnded_ = draining_ = false;
   if (shownFrame_) av_frame_unref(shownFrame_.get());
   if (aheadFrame_) av_frame_unref(aheadFrame_.get());
   if (shownPacket_) av_packet_unref(shownPacket_.get());
@@ -409,13 +427,19 @@ int64_t FfmpegMediaDetector::timestampOf(int64_t ticks) const {
   return timestamp;
 }
 
-// Leaves the frame shown at target in shownFrame_ (intra-only: its packet in
+// Leaves the frame shown at target in shownFrame_ (keyframes only: its packet in
 // shownPacket_), or the first frame when target lies before it.
 int32_t FfmpegMediaDetector::position(int64_t target) {
   int budget = kStepBudget;
   walkTarget_ = target;
   bool seek = !positioned_ || (haveShown_ && target < shownTicks_);
-  if (!seek) {
+  // Once the file has been read to its end, a later time shows the last
+  // frame: a seek would only decode it again (a stated length far beyond
+  // the data would cost a seek and a keyframe interval every grab). Reading
+  // stopped by an error may go on after a seek past the damage.
+  // Keyframe marks that are known to be wrong give no place to seek to but
+  // the start: forward, reading on is the only way.
+  if (!seek && !(atEnd_ && fileEnded_) && !keyMarksWrong_) {
     // Decode forward from the last frame read, unless the time is more than
     // a few seconds ahead, or a keyframe lies well between (a seek would
     // then start decoding further on).
@@ -435,7 +459,7 @@ int32_t FfmpegMediaDetector::position(int64_t target) {
       }
     }
     const int r = walkForward(target, &budget);
-    if (r == kModeChanged) {  // the stream turned out not to be intra-only
+    if (r == kModeChanged) {  // not every packet is a keyframe: decode every frame
       seek = true;
       continue;
     }
@@ -471,8 +495,8 @@ int64_t FfmpegMediaDetector::keyframeBefore(int64_t target) const {
 // Remembers the time of a keyframe packet of an inter-coded stream.
 void FfmpegMediaDetector::noteKeyframe(const AVPacket* packet) {
   const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-  if (intraOnly_ || (packet->flags & AV_PKT_FLAG_KEY) == 0 || ts == AV_NOPTS_VALUE ||
-      keyframes_.size() >= kKeyframesKept) {
+  if (keyframesOnly_ || keyMarksWrong_ || (packet->flags & AV_PKT_FLAG_KEY) == 0 ||
+      ts == AV_NOPTS_VALUE || keyframes_.size() >= kKeyframesKept) {
     return;
   }
   const int64_t ticks = ticksOf(ts);
@@ -487,7 +511,7 @@ void FfmpegMediaDetector::noteKeyframe(const AVPacket* packet) {
 int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
   int64_t back = 0;
   for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
-    const bool fromStart = attempt == kSeekAttempts - 1 || target - back <= 0;
+    const bool fromStart = keyMarksWrong_ || attempt == kSeekAttempts - 1 || target - back <= 0;
     const int64_t timestamp = timestampOf(fromStart ? 0 : target - back);
     int r = av_seek_frame(format_.get(), current_, timestamp, AVSEEK_FLAG_BACKWARD);
     if (r < 0) {
@@ -506,7 +530,13 @@ int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
     avcodec_flush_buffers(codec_.get());
     resetPosition();
     positioned_ = true;
-    if (!intraOnly_ && gatherFromKeyframe(target, budget) == kOutOfSteps) return VX_E_DECODE;
+    // A later attempt decodes all it gathers: the frame at the last
+    // keyframe may be a damaged one that is passed over, and then the frame
+    // shown lies before that keyframe.
+    if (!keyframesOnly_ && !keyMarksWrong_ &&
+        gatherFromKeyframe(target, back == 0, budget) == kOutOfSteps) {
+      return VX_E_DECODE;
+    }
     const int got = fetchAhead(budget);
     if (got == kOutOfSteps) return VX_E_DECODE;
     if (got == kModeChanged) continue;  // read again, decoding every frame
@@ -518,9 +548,10 @@ int32_t FfmpegMediaDetector::seekBefore(int64_t target, int* budget) {
 }
 
 // Reads packets into the backlog until no later one can be shown at target
-// (its decoding time is after target), keeping only those from the last
-// keyframe at or before target. Without keyframe marks all are kept.
-int FfmpegMediaDetector::gatherFromKeyframe(int64_t target, int* budget) {
+// (its decoding time is after target), keeping, when fromLastKeyframe, only
+// those from the last keyframe at or before target. Without keyframe marks
+// all are kept.
+int FfmpegMediaDetector::gatherFromKeyframe(int64_t target, bool fromLastKeyframe, int* budget) {
   backlogCount_ = backlogNext_ = 0;
   while (backlogCount_ < kBacklogLimit) {
     if (backlogCount_ == backlog_.size()) {
@@ -535,7 +566,7 @@ int FfmpegMediaDetector::gatherFromKeyframe(int64_t target, int* budget) {
     if (r < 0) return r;
     const int64_t shown = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     const int64_t decoded = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-    if ((packet->flags & AV_PKT_FLAG_KEY) != 0 && shown != AV_NOPTS_VALUE &&
+    if (fromLastKeyframe && (packet->flags & AV_PKT_FLAG_KEY) != 0 && shown != AV_NOPTS_VALUE &&
         ticksOf(shown) <= target && backlogCount_ > 0) {
       // A later keyframe, still not after target: decoding starts there.
       for (size_t i = 0; i < backlogCount_; ++i) av_packet_unref(backlog_[i].get());
@@ -551,7 +582,7 @@ int FfmpegMediaDetector::gatherFromKeyframe(int64_t target, int* budget) {
 
 // The frame (or packet) ahead becomes the one shown.
 void FfmpegMediaDetector::promoteAhead() {
-  if (intraOnly_) {
+  if (keyframesOnly_) {
     av_packet_unref(shownPacket_.get());
     av_packet_move_ref(shownPacket_.get(), aheadPacket_.get());
     shownDecoded_ = false;
@@ -578,9 +609,9 @@ int FfmpegMediaDetector::walkForward(int64_t target, int* budget) {
   }
 }
 
-// Reads the next frame (intra-only: the next packet) into the ahead slot.
+// Reads the next frame (keyframes only: the next packet) into the ahead slot.
 int FfmpegMediaDetector::fetchAhead(int* budget) {
-  if (intraOnly_) {
+  if (keyframesOnly_) {
     int r = 0;
     // A packet the demuxer found damaged (the cut-off last one of a truncated
     // file) is passed over, so that the frame before it is shown.
@@ -595,7 +626,7 @@ int FfmpegMediaDetector::fetchAhead(int* budget) {
     if (r < 0) return r;
     if ((aheadPacket_->flags & AV_PKT_FLAG_KEY) == 0) {
       av_packet_unref(aheadPacket_.get());
-      intraOnly_ = false;
+      keyframesOnly_ = false;
       positioned_ = false;
       return kModeChanged;
     }
@@ -631,7 +662,10 @@ int FfmpegMediaDetector::readFilePacket(AVPacket* into, int* budget) {
     if (--*budget < 0) return kOutOfSteps;
     const int r = av_read_frame(format_.get(), into);
     if (r == AVERROR(EAGAIN)) continue;
-    if (r < 0) return kEndOfStream;  // end of file, or a file that cannot be read on
+    if (r < 0) {  // end of file, or a file that cannot be read on
+      fileEnded_ = r == AVERROR_EOF || (format_->pb != nullptr && avio_feof(format_->pb) != 0);
+      return kEndOfStream;
+    }
     freshFile_ = false;
     if (into->stream_index == current_ && into->size > 0) {
       noteKeyframe(into);
@@ -682,27 +716,38 @@ int FfmpegMediaDetector::decodeNext(AVFrame* into, int64_t* ticks, int* budget) 
   }
 }
 
-// Intra-only streams: decodes the packet of the frame shown, once.
+// Keyframes only: decodes the packet of the frame shown, once. kModeChanged
+// when the decoder says the frame is no keyframe after all (a file whose
+// packets are all marked as keyframes, some wrongly).
 int32_t FfmpegMediaDetector::decodeShownPacket() {
   if (shownDecoded_) return S_OK;
   AVCodecContext* codec = codec_.get();
   av_frame_unref(shownFrame_.get());
   int r = avcodec_send_packet(codec, shownPacket_.get());
-  if (r < 0 && r != AVERROR(EAGAIN)) {
-    avcodec_flush_buffers(codec);
-    return VX_E_DECODE;
-  }
-  r = avcodec_receive_frame(codec, shownFrame_.get());
-  if (r == AVERROR(EAGAIN)) {
-    // A decoder that holds frames back gives them up when drained.
-    avcodec_send_packet(codec, nullptr);
+  if (r >= 0 || r == AVERROR(EAGAIN)) {
     r = avcodec_receive_frame(codec, shownFrame_.get());
-    avcodec_flush_buffers(codec);
+    if (r == AVERROR(EAGAIN)) {
+      // A decoder that holds frames back gives them up when drained.
+      avcodec_send_packet(codec, nullptr);
+      r = avcodec_receive_frame(codec, shownFrame_.get());
+      avcodec_flush_buffers(codec);
+    }
   }
-  if (r < 0 || (shownFrame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 ||
-      shownFrame_->decode_error_flags != 0) {
+  const bool failed = r < 0 || (shownFrame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 ||
+                      shownFrame_->decode_error_flags != 0;
+  if (failed || (!intraCodec_ && shownFrame_->key_frame == 0)) {
     av_frame_unref(shownFrame_.get());
-    return VX_E_DECODE;
+    avcodec_flush_buffers(codec);
+    if (intraCodec_) return VX_E_DECODE;
+    // A codec that also codes frames from others: the packet may be marked
+    // as a keyframe wrongly (a damaged one cannot be told from that). The
+    // marks are not trusted any more, and every frame is decoded from the
+    // start of the stream on, so that a damaged frame is passed over as
+    // frames are when every one is decoded.
+    keyframesOnly_ = false;
+    keyMarksWrong_ = true;
+    positioned_ = false;
+    return kModeChanged;
   }
   ++framesDecoded_;
   shownDecoded_ = true;
