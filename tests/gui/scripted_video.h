@@ -29,12 +29,14 @@ inline std::string videoDir() {
 }
 
 // Writes (once per test binary run) a lossless video of the scene with the
-// animal on path, frameCount frames at fps; returns its path.
+// animal on path, frameCount frames at fps; returns its path. Another codec
+// writes its own container under the same name.
 inline std::string writeVideo(const std::string& name, const std::vector<PathPoint>& path,
-                              int frameCount, int fps, MazeScene scene = MazeScene{}) {
+                              int frameCount, int fps, MazeScene scene = MazeScene{},
+                              FixtureCodec codec = FixtureCodec::kFfv1Avi) {
   const std::string file = videoDir() + "/" + name + ".avi";
   FixtureVideoSpec spec;
-  spec.codec = FixtureCodec::kFfv1Avi;
+  spec.codec = codec;
   spec.width = scene.width;
   spec.height = scene.height;
   spec.fpsNum = fps;
