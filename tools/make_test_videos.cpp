@@ -1,9 +1,12 @@
 // Writes the video layer's test videos into one folder:
-//   make_test_videos FOLDER
+//   make_test_videos [--small] FOLDER
 // Every video shows its frame number in blocks (paintFrameIdentity). Besides
 // good files of every codec it writes the bad inputs: an empty file, a text
 // file named .wmv, truncated and damaged copies, and a copy under a UTF-8 name.
+// --small writes the same set at 48x32 with at most 8 frames (keyframes every
+// 4): the fuzz target's seed corpus, small so that it runs many inputs a second.
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -32,7 +35,15 @@ constexpr Video kVideos[] = {
     {"audio-first.avi", FixtureCodec::kFfv1Avi, FixtureLayout::kAudioThenVideo, 320, 240, 30, 1, 30, 0},
     {"two-videos.avi", FixtureCodec::kFfv1Avi, FixtureLayout::kTwoVideos, 320, 240, 30, 1, 30, 0},
     {"audio-only.wmv", FixtureCodec::kWmv2Wmv, FixtureLayout::kAudioOnly, 320, 240, 30, 1, 60, 0},
+    {"ffv1.mkv", FixtureCodec::kFfv1Mkv, FixtureLayout::kVideo, 320, 240, 30, 1, 30, 0},
+    {"h264.mkv", FixtureCodec::kH264Mkv, FixtureLayout::kVideo, 320, 240, 30, 1, 60, 30},
 };
+
+// The --small set's frame size and length.
+constexpr int kSmallWidth = 48;
+constexpr int kSmallHeight = 32;
+constexpr int kSmallFrames = 8;
+constexpr int kSmallKeyframeInterval = 4;
 
 std::vector<char> readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -48,23 +59,25 @@ bool writeAll(const std::string& path, const std::vector<char>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_test_videos FOLDER\n");
+  const bool small = argc == 3 && std::string(argv[1]) == "--small";
+  if (argc != 2 && !small) {
+    std::fprintf(stderr, "usage: make_test_videos [--small] FOLDER\n");
     return 2;
   }
-  const std::string folder = std::string(argv[1]) + "/";
+  const std::string folder = std::string(argv[argc - 1]) + "/";
   for (const Video& v : kVideos) {
     FixtureVideoSpec spec;
     spec.codec = v.codec;
     spec.layout = v.layout;
-    spec.width = v.width;
-    spec.height = v.height;
+    spec.width = small ? kSmallWidth : v.width;
+    spec.height = small ? kSmallHeight : v.height;
     spec.fpsNum = v.fpsNum;
     spec.fpsDen = v.fpsDen;
-    spec.frameCount = v.frames;
-    spec.keyframeInterval = v.keyframeInterval;
-    const int width = v.width;
-    const int height = v.height;
+    spec.frameCount = small ? std::min(v.frames, kSmallFrames) : v.frames;
+    spec.keyframeInterval =
+        small && v.keyframeInterval > 0 ? kSmallKeyframeInterval : v.keyframeInterval;
+    const int width = spec.width;
+    const int height = spec.height;
     std::string error;
     const bool ok = writeFixtureVideo(
         folder + v.name, spec,
@@ -80,14 +93,16 @@ int main(int argc, char** argv) {
   const std::vector<char> mp4 = readAll(folder + "h264.mp4");
   const std::vector<char> mjpeg = readAll(folder + "mjpeg.avi");
   const std::vector<char> ffv1 = readAll(folder + "ffv1.avi");
-  if (wmv.size() < 4096 || mp4.size() < 4096 || mjpeg.size() < 4096 || ffv1.empty()) {
+  const size_t least = small ? 1024 : 4096;
+  if (wmv.size() < least || mp4.size() < least || mjpeg.size() < least || ffv1.empty()) {
     std::fprintf(stderr, "make_test_videos: the written videos are too small\n");
     return 1;
   }
   // Damage in the middle: a run of bytes overwritten inside the frame data.
-  auto damaged = [](std::vector<char> bytes) {
+  const size_t damage = small ? 64 : 1500;
+  auto damaged = [damage](std::vector<char> bytes) {
     const size_t middle = bytes.size() / 2;
-    for (size_t i = middle; i < middle + 1500 && i < bytes.size(); ++i) {
+    for (size_t i = middle; i < middle + damage && i < bytes.size(); ++i) {
       bytes[i] = static_cast<char>(i * 37 % 251);
     }
     return bytes;
