@@ -123,6 +123,39 @@ std::vector<PathPoint> samplePath(const MazeScene& scene) {
   };
 }
 
+MazeScene smallMazeScene() {
+  MazeScene scene;
+  scene.width = 160;
+  scene.height = 120;
+  scene.centerX = 80;
+  scene.centerY = 60;
+  scene.halfWidth = 12;
+  scene.animalLength = 10;
+  scene.animalWidth = 6;
+  scene.timeStamp = false;
+  return scene;
+}
+
+bool writeSceneVideo(const std::string& path, FixtureCodec codec, const MazeScene& scene,
+                     const std::vector<PathPoint>& script, int fps, int frameCount, bool inverted,
+                     std::string* error) {
+  FixtureVideoSpec spec;
+  spec.codec = codec;
+  spec.width = scene.width;
+  spec.height = scene.height;
+  spec.fpsNum = fps;
+  spec.frameCount = frameCount;
+  return writeFixtureVideo(
+      path, spec,
+      [&](int frame, uint8_t* rgb, int stride) {
+        paintMaze(scene, rgb, stride);
+        paintTimeStamp(scene, frame, rgb, stride);
+        paintAnimal(scene, placeAt(script, static_cast<double>(frame) / fps), rgb, stride);
+        if (inverted) invertPicture(scene, rgb, stride);
+      },
+      error);
+}
+
 bool writeSampleSession(const std::string& path, FixtureCodec codec, int fps, double seconds,
                         std::string* error) {
   const MazeScene scene;

@@ -56,6 +56,17 @@ void paintAnimal(const MazeScene& scene, const AnimalPlace& place, uint8_t* rgb,
 // maze from a bright one on a dark maze).
 void invertPicture(const MazeScene& scene, uint8_t* rgb, int stride);
 
+// A small maze for fast tests: 160 x 120, centre (80, 60), arms 24 pixels
+// wide, no time stamp; the animal's ellipse covers about 190 pixels.
+MazeScene smallMazeScene();
+
+// Writes frameCount frames of scene with the animal following script (frame
+// n shown from n / fps seconds) with codec; inverted: a dark animal on a
+// light maze. False with a message in *error on failure.
+bool writeSceneVideo(const std::string& path, FixtureCodec codec, const MazeScene& scene,
+                     const std::vector<PathPoint>& script, int fps, int frameCount, bool inverted,
+                     std::string* error);
+
 // The script of the bundled sample: an empty maze for the first 2.5 s, then
 // an animal that visits every arm and the centre, for about 80 s.
 std::vector<PathPoint> samplePath(const MazeScene& scene);

@@ -16,20 +16,8 @@
 
 namespace scorer_fixtures {
 
-// A small maze: 160 x 120, centre (80, 60), arms 24 pixels wide; the
-// animal's ellipse covers about 190 pixels.
-inline MazeScene smallScene() {
-  MazeScene scene;
-  scene.width = 160;
-  scene.height = 120;
-  scene.centerX = 80;
-  scene.centerY = 60;
-  scene.halfWidth = 12;
-  scene.animalLength = 10;
-  scene.animalWidth = 6;
-  scene.timeStamp = false;
-  return scene;
-}
+// A small maze: 160 x 120, centre (80, 60), arms 24 pixels wide.
+inline MazeScene smallScene() { return smallMazeScene(); }
 
 // The small maze's boundary, no exclude box, a pixel count threshold the
 // animal exceeds, and the background saved at 0.5 s (before the animal).
@@ -43,27 +31,6 @@ inline ScoreOptions smallOptions() {
   o.excludeBox = ExcludeBox{0, 0, 0, 0};
   o.backgroundAt = 0.5;
   return o;
-}
-
-// Writes frames of scene with the animal following script (frame n shown
-// from n / fps seconds); inverted: a dark animal on a light maze.
-inline bool writeSceneVideo(const std::string& path, FixtureCodec codec, const MazeScene& scene,
-                            const std::vector<PathPoint>& script, int fps, int frames,
-                            bool inverted, std::string* error) {
-  FixtureVideoSpec spec;
-  spec.codec = codec;
-  spec.width = scene.width;
-  spec.height = scene.height;
-  spec.fpsNum = fps;
-  spec.frameCount = frames;
-  return writeFixtureVideo(
-      path, spec,
-      [&](int frame, uint8_t* rgb, int stride) {
-        paintMaze(scene, rgb, stride);
-        paintAnimal(scene, placeAt(script, static_cast<double>(frame) / fps), rgb, stride);
-        if (inverted) invertPicture(scene, rgb, stride);
-      },
-      error);
 }
 
 // Record time of a run from start on a stream of the given length, summed

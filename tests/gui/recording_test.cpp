@@ -156,16 +156,7 @@ TEST_F(RecordingTest, VideoOf205SecondsStepsTo21AndEnds) {
 }
 
 TEST_F(RecordingTest, LongVideoStopsAfter3600Steps) {
-  MazeScene small;
-  small.width = 160;
-  small.height = 120;
-  small.centerX = 80;
-  small.centerY = 60;
-  small.halfWidth = 10;
-  small.animalLength = 6;
-  small.animalWidth = 4;
-  small.timeStamp = false;
-  open(writeVideo("long-362s", {hidden(0)}, 362, 1, small));
+  open(writeVideo("long-362s", {hidden(0)}, 362, 1, smallMazeScene()));
   ASSERT_GT(g_tracker->streamLength, 361.0);
   record();
   EXPECT_EQ(shown().recordTime, "360.0");

@@ -28,29 +28,15 @@ inline std::string videoDir() {
   return dir;
 }
 
-// Writes (once per test binary run) a lossless video of the scene with the
-// animal on path, frameCount frames at fps; returns its path. Another codec
-// writes its own container under the same name.
+// Writes a video of the scene with the animal on path, frameCount frames at
+// fps, lossless unless another codec is asked for (it writes its own
+// container under the same name); returns its path.
 inline std::string writeVideo(const std::string& name, const std::vector<PathPoint>& path,
                               int frameCount, int fps, MazeScene scene = MazeScene{},
                               FixtureCodec codec = FixtureCodec::kFfv1Avi) {
   const std::string file = videoDir() + "/" + name + ".avi";
-  FixtureVideoSpec spec;
-  spec.codec = codec;
-  spec.width = scene.width;
-  spec.height = scene.height;
-  spec.fpsNum = fps;
-  spec.frameCount = frameCount;
   std::string error;
-  const bool ok = writeFixtureVideo(
-      file, spec,
-      [&](int frame, uint8_t* rgb, int stride) {
-        const double t = static_cast<double>(frame) / fps;
-        paintMaze(scene, rgb, stride);
-        paintTimeStamp(scene, frame, rgb, stride);
-        paintAnimal(scene, placeAt(path, t), rgb, stride);
-      },
-      &error);
+  const bool ok = writeSceneVideo(file, codec, scene, path, fps, frameCount, false, &error);
   EXPECT_TRUE(ok) << error;
   return file;
 }
