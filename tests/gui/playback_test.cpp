@@ -3,6 +3,7 @@
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Value_Output.H>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -10,6 +11,7 @@
 
 #include "playback/callbacks.h"
 #include "tests/gui/app_fixture.h"
+#include "tools/fixture_video.h"
 
 namespace {
 
@@ -172,4 +174,26 @@ TEST_F(PlaybackTest, RecordClockTexts) {
     EXPECT_STREQ(g_ui->recordTimeOut->value(), c.seconds);
     EXPECT_STREQ(g_ui->recordClockOut->value(), c.clockText);
   }
+}
+
+TEST_F(PlaybackTest, AFolderThatCannotBeEnteredNeverOpensANamesake) {
+  // A video named clip.avi in the working folder, and a path to another
+  // clip.avi whose folder does not exist: the chooser's path must not open
+  // the namesake in whatever folder is current.
+  const std::string folder = std::string(VERDAXEL_BINARY_DIR) + "/test-videos/namesake";
+  mkdir((std::string(VERDAXEL_BINARY_DIR) + "/test-videos").c_str(), 0755);
+  mkdir(folder.c_str(), 0755);
+  FixtureVideoSpec spec;
+  spec.frameCount = 5;
+  std::string error;
+  ASSERT_TRUE(writeFixtureVideo(folder + "/clip.avi", spec,
+                                [](int, uint8_t*, int) {}, &error))
+      << error;
+  ASSERT_EQ(chdir(folder.c_str()), 0);
+  g_playback->openFile("/no/such/folder/clip.avi");
+  EXPECT_EQ(g_tracker->mediaDet, nullptr);
+  EXPECT_EQ(g_playback->fullPath, "/no/such/folder/clip.avi");
+  // The same name in a folder that exists opens.
+  g_playback->openFile((folder + "/clip.avi").c_str());
+  EXPECT_NE(g_tracker->mediaDet, nullptr);
 }
