@@ -97,7 +97,9 @@ void noteFramesEnd(const FrameTracker& tracker, FramesEnd* frames) {
   if (tracker.mediaDet->getGrabbedFrame(&shown, &last) < 0 || !last) return;
   const double frameDuration = tracker.frameRate > 0 ? 1.0 / tracker.frameRate : 0.0;
   frames->known = true;
-  frames->end = shown + std::min(frameDuration, kTruncationMargin);
+  // A damaged file can time its last frame before the stream's start; the
+  // frames then end where they begin.
+  frames->end = std::max(shown, 0.0) + std::min(frameDuration, kTruncationMargin);
 }
 
 bool truncated(const FramesEnd& frames, double streamLength) {

@@ -434,6 +434,8 @@ bool exercise(const fs::path& file, Check check) {
   if (!opened) {
     EXPECT_FALSE(scored.ok());
   }
+  // No status gives a time before the start of the video.
+  EXPECT_EQ(scored.error.find("at -"), std::string::npos) << scored.error;
   if (scored.ok()) {
     EXPECT_GT(scored.scores.elapsed, 0.0);
     EXPECT_LE(scored.scores.totalTime, scored.scores.elapsed + 1e-9);
