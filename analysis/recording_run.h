@@ -18,6 +18,9 @@
 
 #include "analysis/frame_tracker.h"
 
+// The playback step: navigation, playing and each recording step move 0.1 s on.
+constexpr double kPlaybackStep = 0.1;
+
 // Record time after which no further step begins.
 constexpr double kRecordTimeLimit = 359.99;
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "analysis/frame_tracker.h"
+#include "analysis/recording_run.h"
 #include "app/globals.h"
 #include "app/main_ui.h"
 #include "playback/processing.h"
@@ -17,7 +18,7 @@ PlaybackState::PlaybackState() : infoText(new Fl_Text_Buffer(0)) {
   position = 0.0;
   minutes = 0;
   seconds = 0.0;
-  step = 0.1;
+  step = kPlaybackStep;
 }
 
 void PlaybackState::splitPath(const char* path) {

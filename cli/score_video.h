@@ -11,8 +11,6 @@
 #include "analysis/recording_run.h"
 #include "analysis/settings.h"
 
-// The desktop program's playback step: each recording step moves 0.1 s on.
-constexpr double kPlaybackStep = 0.1;
 
 struct ScoreOptions {
   // Boundary, thresholds, "Remove Background" and "Exclude Box" as the
